@@ -1,0 +1,3 @@
+//===- driver/main.cpp - Program entry ------------------------------------===//
+
+int main() { return 0; }

@@ -1,0 +1,71 @@
+//===- util/files.cpp - Whole-file access and the program directory -------===//
+
+#include "util/files.h"
+
+#include "util/paths.h"
+#include "util/platform.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFF;
+
+std::string g_ProgramDirectoryOverride;
+
+} // namespace
+
+bool FileExists(const std::string &path) {
+  return !path.empty() && platform::IsExistingFile(path);
+}
+
+bool ReadWholeFile(const std::string &path, std::string &content) {
+  platform::FileHandle file = platform::OpenForRead(path);
+  if (file == platform::kNoFile)
+    return false;
+  content.clear();
+  bool ok = true;
+  // Read the size the file reports in one piece, then go on in blocks until
+  // a read returns nothing: the size may be wrong for pipes or growing files.
+  std::uint64_t expected = platform::FileSizeOf(file);
+  if (expected > 0 && expected <= kMaxFileSize) {
+    content.resize(static_cast<std::size_t>(expected));
+    std::size_t used = 0;
+    while (used < content.size()) {
+      std::size_t got = 0;
+      ok = platform::ReadBytes(file, content.data() + used,
+                               content.size() - used, &got);
+      if (!ok || got == 0)
+        break;
+      used += got;
+    }
+    content.resize(used);
+  }
+  static char block[1 << 16];
+  while (ok) {
+    std::size_t got = 0;
+    ok = platform::ReadBytes(file, block, sizeof block, &got);
+    if (!ok || got == 0)
+      break;
+    if (content.size() + got > kMaxFileSize) {
+      ok = false;
+      break;
+    }
+    content.append(block, got);
+  }
+  platform::CloseFile(file);
+  return ok;
+}
+
+std::string ModulePath() { return platform::ModulePath(); }
+
+std::string ProgramDirectory() {
+  if (!g_ProgramDirectoryOverride.empty())
+    return g_ProgramDirectoryOverride;
+  static const std::string directory = DirectoryPart(ModulePath());
+  return directory;
+}
+
+void SetProgramDirectoryForTesting(const std::string &directory) {
+  g_ProgramDirectoryOverride = directory;
+}

@@ -1,0 +1,25 @@
+//===- util/files.h - Whole-file access and the program directory -*- C++ -*-===//
+#ifndef FERROX_UTIL_FILES_H
+#define FERROX_UTIL_FILES_H
+
+#include <string>
+
+/// True when `path` is not empty, exists, and is not a directory.
+bool FileExists(const std::string &path);
+
+/// Reads the whole file into `content`. False when the file cannot be opened
+/// (content unchanged) or a read fails (content keeps what was read). Files
+/// of 2 GiB or more are refused: sizes are counted in 32 bits.
+bool ReadWholeFile(const std::string &path, std::string &content);
+
+/// Full path of the running program's file.
+std::string ModulePath();
+
+/// Directory of the running program's file, ending with a separator.
+std::string ProgramDirectory();
+
+/// Makes ProgramDirectory() return `directory` instead (used by tests and
+/// in-process builds); an empty text restores the real directory.
+void SetProgramDirectoryForTesting(const std::string &directory);
+
+#endif // FERROX_UTIL_FILES_H

@@ -1,0 +1,110 @@
+//===- util/platform.h - Operating system interface -------------*- C++ -*-===//
+//
+// Every call into the operating system goes through this header. There is one
+// implementation for POSIX systems (platform_posix.cpp) and one for Windows
+// (platform_win32.cpp); the build compiles exactly one of them.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_UTIL_PLATFORM_H
+#define FERROX_UTIL_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+/// The path conventions the path utilities understand.
+enum class PathStyle {
+  Windows, ///< '\' and ':' separate; drive letters and network roots.
+  Posix,   ///< '/' and '\' separate; '/' starts an absolute path.
+};
+
+#ifdef _WIN32
+inline constexpr PathStyle kHostPathStyle = PathStyle::Windows;
+/// The program's name as shown in the usage banner.
+inline constexpr std::string_view kProgramName = "ferrox.exe";
+#else
+inline constexpr PathStyle kHostPathStyle = PathStyle::Posix;
+inline constexpr std::string_view kProgramName = "ferrox";
+#endif
+
+/// An open file. Negative values mean "no file".
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+/// Opens an existing file for reading, allowing others to read it too.
+FileHandle OpenForRead(const std::string &path);
+/// Creates a file for writing, replacing an existing one, without sharing.
+FileHandle CreateForWrite(const std::string &path);
+/// Opens a file for writing without truncating it, creating it if missing.
+FileHandle OpenForAppend(const std::string &path);
+void CloseFile(FileHandle file);
+
+/// Reads up to `capacity` bytes at the file pointer. False on a failed read;
+/// `*got` is 0 at the end of the file.
+bool ReadBytes(FileHandle file, void *buffer, std::size_t capacity,
+               std::size_t *got);
+/// Writes all `count` bytes at the file pointer. False when the write fails or
+/// is short.
+bool WriteBytes(FileHandle file, const void *bytes, std::size_t count);
+/// Reads exactly `count` bytes at absolute `offset` (no file pointer use).
+bool ReadBytesAt(FileHandle file, std::uint64_t offset, void *buffer,
+                 std::size_t count);
+/// Writes all `count` bytes at absolute `offset`; writing past the end of the
+/// file extends it, and the gap reads as zeros.
+bool WriteBytesAt(FileHandle file, std::uint64_t offset, const void *bytes,
+                  std::size_t count);
+/// Moves the file pointer to the end of the file.
+bool SeekToEnd(FileHandle file);
+/// The size of an open file in bytes; 0 when it cannot be determined.
+std::uint64_t FileSizeOf(FileHandle file);
+
+/// Removes a file from the disk. False when it could not be removed.
+bool RemoveFile(const std::string &path);
+/// True when the path exists and is not a directory.
+bool IsExistingFile(const std::string &path);
+
+/// Identifies a file on disk independently of the path used to reach it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  bool valid = false;
+};
+FileIdentity IdentityOfPath(const std::string &path);
+FileIdentity IdentityOfFile(FileHandle file);
+inline bool SameFile(const FileIdentity &a, const FileIdentity &b) {
+  return a.valid && b.valid && a.device == b.device && a.index == b.index;
+}
+
+/// Full path of the running program's own file (symbolic links resolved).
+std::string ModulePath();
+
+/// Milliseconds from an arbitrary start, wrapping at 2^32.
+std::uint32_t TickCount();
+
+struct UtcTime {
+  unsigned year, month, day, hour, minute, second;
+};
+/// The current date and time in UTC.
+UtcTime CurrentUtcTime();
+
+/// The platform's single-character lower-casing. On POSIX only ASCII letters
+/// change; bytes 0x80-0xFF are returned unchanged.
+char LowerChar(char c);
+
+/// The computer's name; false when it cannot be read. `capacity` is the size
+/// of the buffer the name is read into, terminator included.
+bool ComputerName(std::string *name, std::size_t capacity);
+/// The logged-on user's name; false when it cannot be read.
+bool UserName(std::string *name, std::size_t capacity);
+
+/// The code page in which the markup library's Polish report texts are
+/// written: UTF-8 on POSIX, Windows-1250 on Windows.
+enum class TextEncoding { Utf8, Windows1250 };
+TextEncoding ReportEncoding();
+
+} // namespace platform
+
+#endif // FERROX_UTIL_PLATFORM_H

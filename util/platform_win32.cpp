@@ -1,0 +1,202 @@
+//===- util/platform_win32.cpp - Windows operating system interface -------===//
+
+#include "util/platform.h"
+
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+HANDLE Win(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+FileHandle FromWin(HANDLE handle) {
+  return handle == INVALID_HANDLE_VALUE ? kNoFile
+                                        : reinterpret_cast<FileHandle>(handle);
+}
+
+} // namespace
+
+FileHandle OpenForRead(const std::string &path) {
+  return FromWin(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+}
+
+FileHandle CreateForWrite(const std::string &path) {
+  return FromWin(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+}
+
+FileHandle OpenForAppend(const std::string &path) {
+  return FromWin(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+void CloseFile(FileHandle file) {
+  if (file != kNoFile)
+    CloseHandle(Win(file));
+}
+
+bool ReadBytes(FileHandle file, void *buffer, std::size_t capacity,
+               std::size_t *got) {
+  DWORD chunk = capacity > 0x40000000u ? 0x40000000u
+                                       : static_cast<DWORD>(capacity);
+  DWORD read = 0;
+  if (!ReadFile(Win(file), buffer, chunk, &read, nullptr)) {
+    *got = 0;
+    return false;
+  }
+  *got = read;
+  return true;
+}
+
+bool WriteBytes(FileHandle file, const void *bytes, std::size_t count) {
+  const char *p = static_cast<const char *>(bytes);
+  while (count > 0) {
+    DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+    DWORD written = 0;
+    if (!WriteFile(Win(file), p, chunk, &written, nullptr) || written == 0)
+      return false;
+    p += written;
+    count -= written;
+  }
+  return true;
+}
+
+bool ReadBytesAt(FileHandle file, std::uint64_t offset, void *buffer,
+                 std::size_t count) {
+  char *p = static_cast<char *>(buffer);
+  while (count > 0) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+    DWORD read = 0;
+    if (!ReadFile(Win(file), p, chunk, &read, &at) || read == 0)
+      return false;
+    p += read;
+    offset += read;
+    count -= read;
+  }
+  return true;
+}
+
+bool WriteBytesAt(FileHandle file, std::uint64_t offset, const void *bytes,
+                  std::size_t count) {
+  const char *p = static_cast<const char *>(bytes);
+  while (count > 0) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD chunk = count > 0x40000000u ? 0x40000000u : static_cast<DWORD>(count);
+    DWORD written = 0;
+    if (!WriteFile(Win(file), p, chunk, &written, &at) || written == 0)
+      return false;
+    p += written;
+    offset += written;
+    count -= written;
+  }
+  return true;
+}
+
+bool SeekToEnd(FileHandle file) {
+  LARGE_INTEGER zero = {};
+  return SetFilePointerEx(Win(file), zero, nullptr, FILE_END) != 0;
+}
+
+std::uint64_t FileSizeOf(FileHandle file) {
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(Win(file), &size) || size.QuadPart < 0)
+    return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool RemoveFile(const std::string &path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+bool IsExistingFile(const std::string &path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+FileIdentity IdentityOfFile(FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (file == kNoFile || !GetFileInformationByHandle(Win(file), &info))
+    return {};
+  return {info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+              info.nFileIndexLow,
+          true};
+}
+
+FileIdentity IdentityOfPath(const std::string &path) {
+  HANDLE handle = CreateFileA(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                  FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return {};
+  FileIdentity identity = IdentityOfFile(FromWin(handle));
+  CloseHandle(handle);
+  return identity;
+}
+
+std::string ModulePath() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameA(nullptr, buffer.data(),
+                                 static_cast<DWORD>(buffer.size()));
+    if (n == 0)
+      return std::string();
+    if (n < buffer.size())
+      return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::uint32_t TickCount() { return GetTickCount(); }
+
+UtcTime CurrentUtcTime() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+          now.wSecond};
+}
+
+char LowerChar(char c) {
+  // CharLowerA lower-cases a single character when the high word is zero.
+  ULONG_PTR value = static_cast<unsigned char>(c);
+  return static_cast<char>(reinterpret_cast<ULONG_PTR>(
+      CharLowerA(reinterpret_cast<LPSTR>(value))));
+}
+
+bool ComputerName(std::string *name, std::size_t capacity) {
+  std::vector<char> buffer(capacity + 1, '\0');
+  DWORD size = static_cast<DWORD>(capacity);
+  if (!GetComputerNameA(buffer.data(), &size))
+    return false;
+  *name = buffer.data();
+  return true;
+}
+
+bool UserName(std::string *name, std::size_t capacity) {
+  std::vector<char> buffer(capacity + 1, '\0');
+  DWORD size = static_cast<DWORD>(capacity);
+  if (!GetUserNameA(buffer.data(), &size))
+    return false;
+  *name = buffer.data();
+  return true;
+}
+
+TextEncoding ReportEncoding() { return TextEncoding::Windows1250; }
+
+} // namespace platform

@@ -1,3 +1,5 @@
 //===- driver/main.cpp - Program entry ------------------------------------===//
 
-int main() { return 0; }
+#include "driver/build.h"
+
+int main(int argc, char **argv) { return RunFerrox(argc, argv); }

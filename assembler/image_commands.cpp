@@ -1,0 +1,118 @@
+//===- assembler/image_commands.cpp - offset, boot, includebin ------------===//
+
+#include "assembler/image_commands.h"
+
+#include "assembler/statement.h"
+#include "assembler/values.h"
+#include "image/image_writer.h"
+#include "preprocessor/include_files.h"
+#include "util/platform.h"
+
+#include <string>
+#include <vector>
+
+bool g_BootInfoDefined = false;
+
+namespace {
+
+/// Parses the one parameter of a command and checks its mode and label.
+/// False when the command must not be carried out; the caller still checks
+/// the end of the line.
+bool ParseSingleParameter(CSourceLine &line, CParameter &parameter) {
+  if (!ParseParameter(line, parameter))
+    return false;
+  if (parameter.mode != MODE_VALUE) {
+    ReportLineError(906, "Only addressing mode 1 allowed here");
+    return false;
+  }
+  if (!parameter.label.empty()) {
+    ReportLineError(907, "Label not allowed here");
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool CommandOffset(CSourceLine &line, bool relative) {
+  CParameter parameter;
+  std::int32_t value;
+  if (ParseSingleParameter(line, parameter) &&
+      ReadInt32(parameter, value, false)) {
+    if (relative)
+      value = static_cast<std::int32_t>(static_cast<std::uint32_t>(GetOffset()) +
+                                        static_cast<std::uint32_t>(value));
+    SetOffset(value);
+  }
+  ExpectEndOfLine(line);
+  return true;
+}
+
+bool CommandBoot(CSourceLine &line, int variant, std::uint32_t value) {
+  if (variant == 2) {
+    CParameter parameter;
+    std::int32_t parameterValue;
+    bool ok = ParseSingleParameter(line, parameter) &&
+              ReadInt32(parameter, parameterValue, false);
+    ExpectEndOfLine(line);
+    if (!ok)
+      return true;
+    value = static_cast<std::uint32_t>(parameterValue);
+  } else {
+    if (variant == 1)
+      value = static_cast<std::uint32_t>(GetImageSize());
+    ExpectEndOfLine(line);
+  }
+  if (g_BootInfoDefined) {
+    ReportLineError(909, "Boot info already defined");
+    return true;
+  }
+  g_BootInfo = value;
+  g_BootInfoDefined = true;
+  return true;
+}
+
+bool CommandIncludeBin(CSourceLine &line) {
+  CParameter parameter;
+  std::string_view name;
+  bool ok = ParseSingleParameter(line, parameter) &&
+            ReadStringParameter(parameter, name);
+  if (ok)
+    IncludeBinaryFile(name);
+  ExpectEndOfLine(line);
+  return true;
+}
+
+void IncludeBinaryFile(std::string_view name) {
+  std::string path = FindIncludeFile(name);
+  if (path.empty()) {
+    ReportLineError(1001, "\"" + std::string(name) + "\" file not found");
+    return;
+  }
+  platform::FileHandle file = platform::OpenForRead(path);
+  // The destination file is never read back into itself: it grows while it
+  // is read.
+  if (file != platform::kNoFile &&
+      IsDestinationFile(platform::IdentityOfFile(file))) {
+    platform::CloseFile(file);
+    file = platform::kNoFile;
+  }
+  if (file == platform::kNoFile) {
+    ReportLineError(908, "\"" + path + "\" cannot open included file");
+    return;
+  }
+  static std::vector<char> block(1 << 16);
+  for (;;) {
+    std::size_t got = 0;
+    if (!platform::ReadBytes(file, block.data(), block.size(), &got)) {
+      ReportLineError(908,
+                      "\"" + std::string(name) + "\" cannot read from included file");
+      break;
+    }
+    if (got == 0 || !WriteOutput(block.data(), got))
+      break;
+  }
+  platform::CloseFile(file);
+}
+
+void ResetImageCommands() { g_BootInfoDefined = false; }

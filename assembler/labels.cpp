@@ -1,0 +1,257 @@
+//===- assembler/labels.cpp - Labels and namespaces -----------------------===//
+
+#include "assembler/labels.h"
+
+#include "assembler/statement.h"
+#include "driver/diagnostics.h"
+#include "image/image_writer.h"
+#include "util/arena.h"
+#include "util/random.h"
+#include "util/string_map.h"
+#include "util/text.h"
+
+std::string g_Namespace;
+std::vector<CLabelFixup> g_LabelFixups;
+std::int32_t g_LabelsDefined = 0;
+std::int32_t g_LabelsUsed = 0;
+
+namespace {
+
+/// Labels by lower-cased full name.
+CStringMap<CLabel> g_Labels;
+/// Label names as written, fix-up names and namespace paths.
+CArena g_LabelText;
+/// g_Namespace lower-cased, kept in step with it.
+std::string g_NamespaceLower;
+/// g_Namespace in g_LabelText, for fix-ups; refreshed when it changes.
+std::string_view g_StoredNamespace;
+bool g_NamespaceStored = true;
+/// Scratch space for lookup keys.
+std::string g_Key;
+
+void CountUse() { CountLabelUses(1); }
+
+/// Builds the lower-cased key `path.name` in g_Key.
+std::string_view MakeKey(std::string_view lowerPath, std::string_view name) {
+  g_Key.assign(lowerPath);
+  if (!lowerPath.empty())
+    g_Key += '.';
+  std::size_t start = g_Key.size();
+  g_Key.append(name);
+  for (std::size_t i = start; i < g_Key.size(); ++i)
+    g_Key[i] = platform::LowerChar(g_Key[i]);
+  return g_Key;
+}
+
+/// Removes the last component of a dotted path.
+void DropLastComponent(std::string &path) {
+  std::size_t dot = path.rfind('.');
+  path.erase(dot == std::string::npos ? 0 : dot);
+}
+
+std::string_view DropLastComponent(std::string_view path) {
+  std::size_t dot = path.rfind('.');
+  return path.substr(0, dot == std::string_view::npos ? 0 : dot);
+}
+
+/// The walk from a lower-cased namespace outward.
+const CLabel *FindLabelLower(std::string_view lowerPath, std::string_view name) {
+  for (;;) {
+    if (const CLabel *label = g_Labels.Find(MakeKey(lowerPath, name)))
+      return label;
+    if (lowerPath.empty())
+      return nullptr;
+    lowerPath = DropLastComponent(lowerPath);
+  }
+}
+
+void SetNamespace(std::string path) {
+  g_Namespace = std::move(path);
+  g_NamespaceLower = LowerCopy(g_Namespace);
+  g_NamespaceStored = false;
+}
+
+std::string_view StoredNamespace() {
+  if (!g_NamespaceStored) {
+    g_StoredNamespace = g_LabelText.Store(g_Namespace);
+    g_NamespaceStored = true;
+  }
+  return g_StoredNamespace;
+}
+
+/// A single identifier is its own name; dotted names are joined.
+std::string_view UsedName(const CParameter &parameter, std::string &joined) {
+  CTokenList tokens(parameter.value);
+  tokens.Advance();
+  if (tokens.AtEnd())
+    return parameter.first.text;
+  joined = TokensToPath(parameter.value);
+  return joined;
+}
+
+} // namespace
+
+std::string JoinName(std::string_view path, std::string_view name) {
+  std::string result(path);
+  if (!path.empty())
+    result += '.';
+  result += name;
+  return result;
+}
+
+std::string TokensToPath(std::string_view encodedTokens) {
+  CTokenList tokens(encodedTokens);
+  std::string path;
+  std::string_view identifier;
+  bool wellFormed = TakeToken(tokens, TOKEN_IDENTIFIER, &identifier);
+  if (wellFormed) {
+    path.assign(identifier);
+    while (!tokens.AtEnd()) {
+      if (!AcceptToken(tokens, TOKEN_SYMBOL, ".") ||
+          !TakeToken(tokens, TOKEN_IDENTIFIER, &identifier)) {
+        wellFormed = false;
+        break;
+      }
+      path += '.';
+      path += identifier;
+    }
+  }
+  if (!wellFormed)
+    ReportLineError(700,
+                    "Internal error: cannot convert token list to namespace path");
+  return path;
+}
+
+bool BeginNamespace(CSourceLine &line) {
+  std::string_view name;
+  std::string madeUp;
+  if (!TakeToken(line, TOKEN_IDENTIFIER, &name)) {
+    int first = NextRandom();
+    int second = NextRandom();
+    madeUp = "_" + std::to_string(first) + "_" + std::to_string(second);
+    name = madeUp;
+  }
+  SetNamespace(JoinName(g_Namespace, name));
+  ExpectEndOfLine(line);
+  return true;
+}
+
+bool EndNamespace(CSourceLine &line) {
+  ExpectEndOfLine(line);
+  if (g_Namespace.empty()) {
+    ReportLineError(902, "No namespace to end");
+    return true;
+  }
+  std::string path = g_Namespace;
+  DropLastComponent(path);
+  SetNamespace(std::move(path));
+  return true;
+}
+
+const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
+  std::string lowerPath = LowerCopy(nameSpace);
+  return FindLabelLower(lowerPath, name);
+}
+
+bool DefineLabel(std::string_view name) {
+  std::string_view key = MakeKey(g_NamespaceLower, name);
+  if (g_Labels.Find(key) != nullptr) {
+    ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
+                             "\" label already defined");
+    return false;
+  }
+  // A label may not hide one of the same name in an enclosing namespace.
+  if (!g_NamespaceLower.empty()) {
+    if (const CLabel *outer =
+            FindLabelLower(DropLastComponent(std::string_view(g_NamespaceLower)),
+                           name)) {
+      ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
+                               "\" label conflicts with \"" +
+                               std::string(outer->name) + "\"");
+      return false;
+    }
+  }
+  CLabel label;
+  std::string fullName = JoinName(g_Namespace, name);
+  label.name = g_LabelText.Store(fullName);
+  label.value = GetOffset();
+  g_Labels.Insert(MakeKey(g_NamespaceLower, name), label);
+  if (g_LabelsDefined < INT32_MAX)
+    ++g_LabelsDefined;
+  return true;
+}
+
+void CountLabelUses(std::uint64_t count) {
+  std::uint64_t total = static_cast<std::uint64_t>(g_LabelsUsed) + count;
+  g_LabelsUsed = total > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(total);
+}
+
+std::int32_t ReferenceLabel(const CParameter &parameter) {
+  CountUse();
+  std::string joined;
+  std::string_view name = UsedName(parameter, joined);
+  if (const CLabel *label = FindLabelLower(g_NamespaceLower, name))
+    return label->value;
+  CLabelFixup fixup;
+  fixup.nameSpace = StoredNamespace();
+  fixup.name = joined.empty() ? name : g_LabelText.Store(joined);
+  fixup.position = GetOutputPosition();
+  fixup.fileId = g_CurrentLine->m_FileId;
+  fixup.line = g_CurrentLine->GetLineNumber();
+  g_LabelFixups.push_back(fixup);
+  return 0;
+}
+
+bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
+  CountUse();
+  std::string joined;
+  std::string_view name = UsedName(parameter, joined);
+  if (const CLabel *label = FindLabelLower(g_NamespaceLower, name)) {
+    value = label->value;
+    return true;
+  }
+  ReportLineError(910, "\"" + std::string(name) +
+                           "\" label must be defined before it is used here");
+  return false;
+}
+
+void PatchLabels() {
+  std::string lowerPath;
+  for (const CLabelFixup &fixup : g_LabelFixups) {
+    lowerPath = LowerCopy(fixup.nameSpace);
+    const CLabel *label = FindLabelLower(lowerPath, fixup.name);
+    if (label == nullptr) {
+      ReportRepeatedErrorAt(905, "\"" + std::string(fixup.name) +
+                                     "\" label used without being defined",
+                            FileNameOf(fixup.fileId), fixup.line, fixup.repeat);
+      continue;
+    }
+    if (!IsOutputOpen())
+      continue;
+    std::uint32_t value = static_cast<std::uint32_t>(label->value);
+    unsigned char bytes[4] = {static_cast<unsigned char>(value),
+                              static_cast<unsigned char>(value >> 8),
+                              static_cast<unsigned char>(value >> 16),
+                              static_cast<unsigned char>(value >> 24)};
+    SeekOutput(fixup.position);
+    for (std::uint32_t i = 0; i < fixup.repeat; ++i)
+      if (!WriteOutputRaw(bytes, sizeof bytes))
+        break;
+  }
+}
+
+void ClearLabels() {
+  g_Labels.Clear();
+  g_LabelFixups.clear();
+  g_LabelFixups.shrink_to_fit();
+}
+
+void ResetLabels() {
+  ClearLabels();
+  g_LabelText.Reset();
+  SetNamespace(std::string());
+  g_StoredNamespace = std::string_view();
+  g_NamespaceStored = true;
+  g_LabelsDefined = 0;
+  g_LabelsUsed = 0;
+}

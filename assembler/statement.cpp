@@ -1,0 +1,167 @@
+//===- assembler/statement.cpp - The statement dispatcher -----------------===//
+
+#include "assembler/statement.h"
+
+#include "assembler/data_commands.h"
+#include "assembler/image_commands.h"
+#include "assembler/labels.h"
+#include "assembler/values.h"
+#include "driver/diagnostics.h"
+#include "instructions/instruction_set.h"
+#include "instructions/instruction_assembly.h"
+#include "util/platform.h"
+
+#include <string>
+
+CSourceLine *g_CurrentLine = nullptr;
+
+namespace {
+
+enum class Command {
+  None,
+  Namespace,
+  End,
+  Offset,
+  OffsetDelta,
+  IncludeBin,
+  BootNone,
+  BootAll,
+  BootEnd,
+  Boot,
+  Data,
+  Array,
+  Skip,
+  Reserve,
+};
+
+struct Keyword {
+  std::string_view text;
+  Command command;
+};
+
+constexpr Keyword kKeywords[] = {
+    {"namespace", Command::Namespace}, {"end", Command::End},
+    {"offset", Command::Offset},       {"offsetdelta", Command::OffsetDelta},
+    {"includebin", Command::IncludeBin}, {"bootnone", Command::BootNone},
+    {"bootall", Command::BootAll},     {"bootend", Command::BootEnd},
+    {"boot", Command::Boot},           {"reserve", Command::Reserve},
+};
+
+/// Longest keyword, "offsetdelta".
+constexpr std::size_t kLongestKeyword = 11;
+
+/// Finds the command of a word, and the value kind of the typed families.
+Command FindCommand(std::string_view word, std::int32_t &kind) {
+  if (word.size() > kLongestKeyword)
+    return Command::None;
+  char buffer[kLongestKeyword];
+  for (std::size_t i = 0; i < word.size(); ++i)
+    buffer[i] = platform::LowerChar(word[i]);
+  std::string_view lower(buffer, word.size());
+
+  struct Family {
+    std::string_view prefix;
+    Command command;
+  };
+  static constexpr Family kFamilies[] = {{"data", Command::Data},
+                                         {"array", Command::Array},
+                                         {"skip", Command::Skip}};
+  for (const Family &family : kFamilies) {
+    if (lower.size() == family.prefix.size() + 2 &&
+        lower.starts_with(family.prefix)) {
+      kind = KindFromSuffix(lower.substr(family.prefix.size()));
+      if (kind != 0)
+        return family.command;
+    }
+  }
+  for (const Keyword &keyword : kKeywords)
+    if (keyword.text == lower)
+      return keyword.command;
+  return Command::None;
+}
+
+bool RunCommand(Command command, std::int32_t kind, CSourceLine &line) {
+  switch (command) {
+  case Command::Namespace:
+    return BeginNamespace(line);
+  case Command::End:
+    return EndNamespace(line);
+  case Command::Offset:
+    return CommandOffset(line, false);
+  case Command::OffsetDelta:
+    return CommandOffset(line, true);
+  case Command::IncludeBin:
+    return CommandIncludeBin(line);
+  case Command::BootNone:
+    return CommandBoot(line, 0, 0);
+  case Command::BootAll:
+    return CommandBoot(line, 0, 0xFFFFFFFFu);
+  case Command::BootEnd:
+    return CommandBoot(line, 1, 0);
+  case Command::Boot:
+    return CommandBoot(line, 2, 0);
+  case Command::Data:
+    return CommandData(line, kind);
+  case Command::Array:
+    return CommandArray(line, kind);
+  case Command::Skip:
+    return CommandSkip(line, kind);
+  case Command::Reserve:
+    return CommandReserve(line);
+  case Command::None:
+    break;
+  }
+  return false;
+}
+
+} // namespace
+
+bool ReadLabelPrefix(CSourceLine &line, std::string_view &name) {
+  CTokenList::Cursor saved = line.GetCursor();
+  std::string_view identifier;
+  if (TakeToken(line, TOKEN_IDENTIFIER, &identifier) &&
+      AcceptToken(line, TOKEN_SYMBOL, ":")) {
+    name = identifier;
+    return true;
+  }
+  line.SetCursor(saved);
+  return false;
+}
+
+void ReportLineError(int code, std::string_view message) {
+  if (g_CurrentLine == nullptr) {
+    ReportError(code, message);
+    return;
+  }
+  ReportErrorAt(code, message, g_CurrentLine->FileName(),
+                g_CurrentLine->GetLineNumber());
+}
+
+bool CompileStatement() {
+  CSourceLine &line = *g_SourceLines.Current();
+  g_CurrentLine = &line;
+  line.Rewind();
+
+  std::string_view label;
+  if (ReadLabelPrefix(line, label))
+    DefineLabel(label);
+  if (line.AtEnd())
+    return true;
+
+  std::string_view word;
+  if (!TakeToken(line, TOKEN_IDENTIFIER, &word)) {
+    Expected(501, line);
+    return false;
+  }
+  std::int32_t kind = 0;
+  Command command = FindCommand(word, kind);
+  if (command != Command::None)
+    return RunCommand(command, kind, line);
+  if (const CInstruction *instruction = FindInstruction(word))
+    return AssembleInstruction(line, *instruction);
+  ReportLineError(900, "\"" + std::string(word) +
+                           "\" unknown command or instruction");
+  return false;
+}
+
+void ResetStatement() { g_CurrentLine = nullptr; }

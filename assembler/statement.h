@@ -1,0 +1,26 @@
+//===- assembler/statement.h - The statement dispatcher ---------*- C++ -*-===//
+#ifndef FERROX_ASSEMBLER_STATEMENT_H
+#define FERROX_ASSEMBLER_STATEMENT_H
+
+#include "source/token.h"
+
+#include <cstdint>
+#include <string_view>
+
+/// The line being assembled; the assembler reports its errors against it.
+extern CSourceLine *g_CurrentLine;
+
+/// Assembles the line under the cursor of g_SourceLines: an optional label,
+/// then a command keyword or an instruction name and its operands.
+bool CompileStatement();
+
+/// Takes an identifier directly followed by ":" at the line's cursor. On
+/// failure the cursor stays where it was.
+bool ReadLabelPrefix(CSourceLine &line, std::string_view &name);
+
+/// Reports an error at the line being assembled.
+void ReportLineError(int code, std::string_view message);
+
+void ResetStatement();
+
+#endif // FERROX_ASSEMBLER_STATEMENT_H

@@ -1,0 +1,95 @@
+//===- assembler/values.h - Parameters and value kinds ----------*- C++ -*-===//
+//
+// Every command operand and instruction parameter is read by ParseParameter
+// (an optional label, addressing-mode symbols, the value's tokens) and
+// written by writeParameter in one of fifteen value kinds.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_ASSEMBLER_VALUES_H
+#define FERROX_ASSEMBLER_VALUES_H
+
+#include "source/token.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// How a value is written; the texts are the suffixes of the data commands.
+enum ValueKind : std::int32_t {
+  KIND_1U = 1,
+  KIND_2U,
+  KIND_4U,
+  KIND_8U,
+  KIND_1I,
+  KIND_2I,
+  KIND_4I,
+  KIND_8I,
+  KIND_4F,
+  KIND_8F,
+  KIND_0S,
+  KIND_1S,
+  KIND_2S,
+  KIND_4S,
+  KIND_NS,
+  KIND_X, ///< No direct form: instruction parameters written as addresses.
+};
+
+/// The kind named by a suffix such as "4i" or "ns" (exact lower case), or 0.
+ValueKind KindFromSuffix(std::string_view suffix);
+
+enum AddressingMode : std::int32_t {
+  MODE_NONE = 0,  ///< Only while parsing: no symbol seen yet.
+  MODE_VALUE = 1, ///< "&": the value in the parameter's kind.
+  MODE_CARET = 2, ///< "^": a 4-byte value.
+  MODE_STAR = 3,  ///< "*": a 4-byte value.
+};
+
+/// One parsed parameter. Its views refer to the line being assembled.
+struct CParameter {
+  std::int32_t mode = MODE_NONE;
+  /// The encoded value tokens: one token, or an identifier followed by
+  /// pairs of "." and an identifier.
+  std::string_view value;
+  /// The first value token.
+  CToken first;
+  /// A label written in front of the parameter, or empty.
+  std::string_view label;
+};
+
+/// Reads one parameter at the line's cursor: an optional comma, an optional
+/// label prefix, mode symbols, then the value (errors 501, 503).
+bool ParseParameter(CSourceLine &line, CParameter &parameter);
+
+/// Writes the parameter's value in `kind` and `mode` to the image.
+bool writeParameter(std::int32_t kind, std::int32_t mode,
+                    const CParameter &parameter);
+
+/// The bytes of a direct (mode 1) value of `kind`, without writing them. A
+/// "4i" identifier is a label use and must go through ReadInt32 instead.
+bool EncodeDirectValue(std::int32_t kind, const CParameter &parameter,
+                       std::string &bytes);
+
+/// Reads a 32-bit value; an identifier value is a label. With
+/// `allowForward` a label not yet defined reads as 0 and records a fix-up
+/// at the current output position; without it, it is error 910.
+bool ReadInt32(const CParameter &parameter, std::int32_t &value,
+               bool allowForward = true);
+
+/// Reads a string value (error 500 when the value is no string).
+bool ReadStringParameter(const CParameter &parameter, std::string_view &text);
+
+/// Bytes writeParameter writes for `kind` in mode 1.
+std::uint64_t ValueSize(std::int32_t kind, const CParameter &parameter);
+
+/// Converts a number's text for an integer of `bytes` width: optional sign,
+/// "0x" prefix or b/o/d/h suffix, digits; wraps on overflow. Empty on a
+/// malformed text.
+std::optional<std::uint64_t> ParseInteger(std::string_view text, int bytes,
+                                          bool isSigned);
+
+/// A floating value truncated toward zero into 64 bits, saturating at the
+/// ends of the range; NaN gives 0.
+std::int64_t TruncateToInt64(double value);
+
+#endif // FERROX_ASSEMBLER_VALUES_H

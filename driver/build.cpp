@@ -1,0 +1,118 @@
+//===- driver/build.cpp - The build driver --------------------------------===//
+
+#include "driver/build.h"
+
+#include "assembler/image_commands.h"
+#include "assembler/labels.h"
+#include "assembler/statement.h"
+#include "driver/diagnostics.h"
+#include "driver/statistics.h"
+#include "image/image_writer.h"
+#include "instructions/instruction_set.h"
+#include "markup/include_directories.h"
+#include "preprocessor/macros.h"
+#include "preprocessor/preprocessor.h"
+#include "source/lexer.h"
+#include "source/token.h"
+#include "util/files.h"
+#include "util/paths.h"
+#include "util/platform.h"
+#include "util/random.h"
+#include "util/text.h"
+
+std::string g_SourcePath;
+std::string g_DestinationPath;
+std::string g_SourceDir;
+std::uint32_t g_StartTick = 0;
+
+void PrintUsage() {
+  PrintLine("Ferrox Compiler " + std::string(VERSION) + " for Tavrune");
+  PrintLine("");
+  PrintLine("Syntax:");
+  PrintLine("  " + std::string(platform::kProgramName) +
+            " <SourceFile> <DestinationFile>");
+}
+
+bool AssembleAndFinish(bool noDisk, bool noBootInfo) {
+  if (!LoadInstructions())
+    return false;
+
+  // The destination is created only by a build that is still clean, so an
+  // earlier image survives a build that fails before this point.
+  if (g_ErrorCount == 0) {
+    OpenDestinationFile(g_DestinationPath);
+    if (!noDisk)
+      WriteDiskHeader();
+    if (!noBootInfo) {
+      g_BootInfo = 0xFFFFFFFFu;
+      WriteBootInfo(0xFFFFFFFFu);
+    }
+  }
+
+  for (g_SourceLines.Rewind(); !g_SourceLines.AtEnd(); g_SourceLines.Advance())
+    CompileStatement();
+
+  if (!g_Namespace.empty())
+    ReportError(903, "\"" + g_Namespace + "\" unclosed namespace");
+  if (!noBootInfo && g_BootInfo != 0xFFFFFFFFu)
+    PatchBootInfo(noDisk);
+  PatchLabels();
+  PrintStatistics();
+  CloseDestinationFile();
+  ClearLabels();
+  return true;
+}
+
+bool BuildProgram(const std::string &source, const std::string &destination,
+                  bool noDisk, bool noBootInfo) {
+  g_SourcePath = source;
+  g_DestinationPath = destination;
+  g_SourceDir = DirectoryPart(source);
+
+  if (!LoadIncludeDirectories())
+    return false;
+  if (!LoadSourceFile(ProgramDirectory() + "std.tvh", nullptr, "", 0))
+    return false;
+  if (!LoadSourceFile(g_SourcePath, nullptr, "", 0))
+    return false;
+  if (!Preprocess())
+    return false;
+  if (!AssembleAndFinish(noDisk, noBootInfo))
+    return false;
+  return g_ErrorCount == 0;
+}
+
+int RunFerrox(int argc, const char *const *argv) {
+  g_StartTick = platform::TickCount();
+  SeedRandom(platform::TickCount());
+  if (argc < 3) {
+    PrintUsage();
+    return -2;
+  }
+  bool noDisk = false;
+  bool noBootInfo = false;
+  for (int i = 3; i < argc; ++i) {
+    if (EqualsNoCase(argv[i], "-nodisk"))
+      noDisk = true;
+    else if (EqualsNoCase(argv[i], "-nobootinfo"))
+      noBootInfo = true;
+  }
+  return BuildProgram(argv[1], argv[2], noDisk, noBootInfo) ? 0 : -1;
+}
+
+void ResetAllState() {
+  ResetSourceLines();
+  ResetLexer();
+  ResetMacros();
+  ResetStatement();
+  ResetLabels();
+  ResetImageCommands();
+  ResetImageWriter();
+  ResetInstructions();
+  ResetIncludeDirectories();
+  ResetStatistics();
+  ResetDiagnostics();
+  g_SourcePath.clear();
+  g_DestinationPath.clear();
+  g_SourceDir.clear();
+}

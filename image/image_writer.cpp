@@ -1,0 +1,264 @@
+//===- image/image_writer.cpp - The destination file ----------------------===//
+
+#include "image/image_writer.h"
+
+#include "driver/diagnostics.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+std::int32_t g_Offset = 0;
+std::int32_t g_ImageSize = 0;
+std::int64_t g_PendingZeroFill = 0;
+std::uint32_t g_BootInfo = 0xFFFFFFFFu;
+
+namespace {
+
+constexpr char kDiskHeader[16] = {'T', 'a', 'v', 'r', 'u', 'n', 'e', ' ',
+                                  'D', 'i', 's', 'k', ' ', '1', '0', 'a'};
+/// Writes reach the disk in blocks of at most this many bytes.
+constexpr std::size_t kBufferSize = 1 << 16;
+
+platform::FileHandle g_File = platform::kNoFile;
+std::string g_Path;
+platform::FileIdentity g_Identity;
+/// File offset at which the buffered bytes begin.
+std::uint64_t g_FilePointer = 0;
+std::vector<char> g_Buffer;
+std::size_t g_Buffered = 0;
+std::uint64_t g_PatchPosition = 0;
+std::vector<platform::FileIdentity> g_Protected;
+
+/// Counters are 32-bit and wrap like the machine's addresses.
+std::int32_t Wrap(std::int32_t value, std::int64_t delta) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
+                                   static_cast<std::uint32_t>(delta));
+}
+
+bool Flush() {
+  if (g_Buffered == 0)
+    return true;
+  bool ok = platform::WriteBytesAt(g_File, g_FilePointer, g_Buffer.data(),
+                                   g_Buffered);
+  g_FilePointer += g_Buffered;
+  g_Buffered = 0;
+  return ok;
+}
+
+bool FailWrite() {
+  ReportError(203, "Cannot write to output file");
+  return false;
+}
+
+/// Writes directly at the file pointer, outside the buffer.
+bool WriteDirect(const void *bytes, std::size_t count) {
+  if (!Flush())
+    return false;
+  bool ok = platform::WriteBytesAt(g_File, g_FilePointer, bytes, count);
+  g_FilePointer += count;
+  return ok;
+}
+
+bool WriteZeroFill(std::int64_t count) {
+  std::size_t room = kBufferSize - g_Buffered;
+  if (static_cast<std::uint64_t>(count) <= room) {
+    std::memset(g_Buffer.data() + g_Buffered, 0, static_cast<std::size_t>(count));
+    g_Buffered += static_cast<std::size_t>(count);
+    return true;
+  }
+  // Large reservations skip ahead in the file; the gap reads as zeros. The
+  // last zero is written so the file reaches its full length even if no
+  // further bytes follow.
+  if (!Flush())
+    return false;
+  g_FilePointer += static_cast<std::uint64_t>(count) - 1;
+  g_Buffer[0] = 0;
+  g_Buffered = 1;
+  return true;
+}
+
+} // namespace
+
+bool OpenDestinationFile(const std::string &path) {
+  g_Offset = 0;
+  g_ImageSize = 0;
+  g_Path = path;
+  g_FilePointer = 0;
+  g_Buffered = 0;
+  platform::FileIdentity existing = platform::IdentityOfPath(path);
+  bool isInput = std::any_of(
+      g_Protected.begin(), g_Protected.end(),
+      [&](const platform::FileIdentity &file) {
+        return platform::SameFile(file, existing);
+      });
+  if (!isInput)
+    g_File = platform::CreateForWrite(path);
+  if (isInput || g_File == platform::kNoFile) {
+    g_File = platform::kNoFile;
+    ReportError(200, "Cannot open destination file");
+    return false;
+  }
+  g_Identity = platform::IdentityOfFile(g_File);
+  g_Buffer.resize(kBufferSize);
+  return true;
+}
+
+bool WriteDiskHeader() {
+  if (g_File == platform::kNoFile)
+    return true;
+  if (!WriteDirect(kDiskHeader, sizeof kDiskHeader)) {
+    ReportError(201, "Cannot write disk header");
+    return false;
+  }
+  return true;
+}
+
+bool WriteBootInfo(std::uint32_t value) {
+  if (g_File == platform::kNoFile)
+    return true;
+  unsigned char bytes[4] = {
+      static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+      static_cast<unsigned char>(value >> 16),
+      static_cast<unsigned char>(value >> 24)};
+  if (!WriteDirect(bytes, sizeof bytes)) {
+    ReportError(202, "Cannot write boot information");
+    return false;
+  }
+  return true;
+}
+
+void PatchBootInfo(bool noDisk) {
+  if (g_File == platform::kNoFile)
+    return;
+  if (!Flush()) {
+    FailWrite();
+    return;
+  }
+  std::uint32_t value = g_BootInfo;
+  unsigned char bytes[4] = {
+      static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+      static_cast<unsigned char>(value >> 16),
+      static_cast<unsigned char>(value >> 24)};
+  if (!platform::WriteBytesAt(g_File, noDisk ? 0 : 16, bytes, sizeof bytes))
+    ReportError(202, "Cannot write boot information");
+}
+
+bool WriteOutput(const void *bytes, std::size_t count) {
+  if (g_File != platform::kNoFile) {
+    if (g_PendingZeroFill > 0) {
+      std::int64_t fill = g_PendingZeroFill;
+      g_PendingZeroFill = 0;
+      if (!WriteZeroFill(fill))
+        return FailWrite();
+    }
+    if (count <= kBufferSize - g_Buffered) {
+      if (count > 0)
+        std::memcpy(g_Buffer.data() + g_Buffered, bytes, count);
+      g_Buffered += count;
+    } else if (count < kBufferSize) {
+      if (!Flush())
+        return FailWrite();
+      std::memcpy(g_Buffer.data(), bytes, count);
+      g_Buffered = count;
+    } else if (!WriteDirect(bytes, count)) {
+      return FailWrite();
+    }
+  }
+  g_Offset = Wrap(g_Offset, static_cast<std::int64_t>(count));
+  g_ImageSize = Wrap(g_ImageSize, static_cast<std::int64_t>(count));
+  return true;
+}
+
+void AdvanceOutput(std::int32_t count) {
+  g_PendingZeroFill += count;
+  g_Offset = Wrap(g_Offset, count);
+  g_ImageSize = Wrap(g_ImageSize, count);
+}
+
+std::uint64_t GetOutputPosition() {
+  if (g_File == platform::kNoFile)
+    return 0;
+  std::int64_t pending = g_PendingZeroFill > 0 ? g_PendingZeroFill : 0;
+  return g_FilePointer + g_Buffered + static_cast<std::uint64_t>(pending);
+}
+
+void SeekOutput(std::uint64_t offset) {
+  if (g_File == platform::kNoFile)
+    return;
+  if (!Flush()) {
+    FailWrite();
+    return;
+  }
+  g_PatchPosition = offset;
+}
+
+bool WriteOutputRaw(const void *bytes, std::size_t count) {
+  if (g_File == platform::kNoFile)
+    return true;
+  if (!platform::WriteBytesAt(g_File, g_PatchPosition, bytes, count))
+    return FailWrite();
+  g_PatchPosition += count;
+  return true;
+}
+
+void CloseDestinationFile() {
+  if (g_File == platform::kNoFile)
+    return;
+  if (!Flush()) {
+    FailWrite();
+    return;
+  }
+  platform::CloseFile(g_File);
+  g_File = platform::kNoFile;
+}
+
+void DeleteDestinationFile() {
+  if (g_File == platform::kNoFile)
+    return;
+  platform::CloseFile(g_File);
+  g_File = platform::kNoFile;
+  g_Buffered = 0;
+  platform::RemoveFile(g_Path);
+}
+
+bool IsOutputOpen() { return g_File != platform::kNoFile; }
+
+std::uint64_t GetOutputFileSize() {
+  if (g_File == platform::kNoFile)
+    return 0;
+  if (!Flush()) {
+    FailWrite();
+    return 0;
+  }
+  return platform::FileSizeOf(g_File);
+}
+
+std::int32_t GetOffset() { return g_Offset; }
+void SetOffset(std::int32_t offset) { g_Offset = offset; }
+std::int32_t GetImageSize() { return g_ImageSize; }
+
+void ProtectFromOverwrite(const platform::FileIdentity &file) {
+  if (file.valid)
+    g_Protected.push_back(file);
+}
+
+bool IsDestinationFile(const platform::FileIdentity &file) {
+  return g_File != platform::kNoFile && platform::SameFile(file, g_Identity);
+}
+
+void ResetImageWriter() {
+  if (g_File != platform::kNoFile)
+    platform::CloseFile(g_File);
+  g_File = platform::kNoFile;
+  g_Path.clear();
+  g_Identity = {};
+  g_FilePointer = 0;
+  g_Buffered = 0;
+  g_PatchPosition = 0;
+  g_Protected.clear();
+  g_Offset = 0;
+  g_ImageSize = 0;
+  g_PendingZeroFill = 0;
+  g_BootInfo = 0xFFFFFFFFu;
+}

@@ -1,0 +1,73 @@
+//===- image/image_writer.h - The destination file --------------*- C++ -*-===//
+//
+// Owns the destination file and its layout: an optional 16-byte disk header,
+// an optional 4-byte boot information field, then the assembled bytes. Keeps
+// the offset counter (the address labels receive), the image size and the
+// pending zero fill of reserved space. Output is buffered; the position
+// reported by GetOutputPosition is always where the next assembled byte
+// lands. While no file is open (never opened, or deleted by an error) writes
+// do nothing but the counters still move.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_IMAGE_IMAGE_WRITER_H
+#define FERROX_IMAGE_IMAGE_WRITER_H
+
+#include "util/platform.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+/// Address of the next assembled byte.
+extern std::int32_t g_Offset;
+/// Assembled bytes written or reserved since the file was opened.
+extern std::int32_t g_ImageSize;
+/// Reserved bytes not yet written; they become zeros before the next bytes.
+extern std::int64_t g_PendingZeroFill;
+/// The boot information value.
+extern std::uint32_t g_BootInfo;
+
+/// Creates (or truncates) the destination file and resets the counters.
+/// Reports error 200 when it cannot be created, or when it is one of the
+/// files this build reads.
+bool OpenDestinationFile(const std::string &path);
+/// Writes the 16-byte disk header "Tavrune Disk 10a" (error 201).
+bool WriteDiskHeader();
+/// Writes the 4-byte boot information field (error 202).
+bool WriteBootInfo(std::uint32_t value);
+/// Writes g_BootInfo into the boot field at offset 0 (`noDisk`) or 16.
+void PatchBootInfo(bool noDisk);
+
+/// The one path for assembled bytes: writes the pending zero fill, then the
+/// bytes, and advances g_Offset and g_ImageSize (error 203).
+bool WriteOutput(const void *bytes, std::size_t count);
+/// Reserves `count` bytes: all three counters grow, nothing is written.
+void AdvanceOutput(std::int32_t count);
+/// File offset at which the next assembled byte lands; 0 with no file open.
+std::uint64_t GetOutputPosition();
+
+/// Moves the patch position to `offset` from the start of the file.
+void SeekOutput(std::uint64_t offset);
+/// Writes bytes at the patch position without touching any counter.
+bool WriteOutputRaw(const void *bytes, std::size_t count);
+
+void CloseDestinationFile();
+/// Closes and removes the destination file if it is open.
+void DeleteDestinationFile();
+bool IsOutputOpen();
+/// Size of the open destination file; 0 when none is open.
+std::uint64_t GetOutputFileSize();
+
+std::int32_t GetOffset();
+void SetOffset(std::int32_t offset);
+std::int32_t GetImageSize();
+
+/// Marks a file the build reads, so it is never opened as the destination.
+void ProtectFromOverwrite(const platform::FileIdentity &file);
+/// True when `file` is the open destination file.
+bool IsDestinationFile(const platform::FileIdentity &file);
+
+/// Closes any open file without deleting it and resets all state.
+void ResetImageWriter();
+
+#endif // FERROX_IMAGE_IMAGE_WRITER_H

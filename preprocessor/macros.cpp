@@ -1,0 +1,207 @@
+//===- preprocessor/macros.cpp - Macros and predefined symbols ------------===//
+
+#include "preprocessor/macros.h"
+
+#include "driver/build.h"
+#include "driver/diagnostics.h"
+#include "util/platform.h"
+#include "util/string_map.h"
+
+#include <bitset>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+std::int32_t g_MacrosDefined = 0;
+std::int32_t g_MacrosUsed = 0;
+
+namespace {
+
+/// Macros by lower-cased name.
+CStringMap<std::unique_ptr<CMacro>> g_Macros;
+/// First bytes (lower-cased) and the longest length of all macro names:
+/// most identifiers are ruled out without hashing.
+std::bitset<256> g_FirstBytes;
+std::size_t g_LongestName = 0;
+std::string g_LowerName;
+
+void AddMacro(std::unique_ptr<CMacro> macro) {
+  std::string key;
+  for (char c : macro->Name())
+    key += platform::LowerChar(c);
+  g_FirstBytes.set(static_cast<unsigned char>(key[0]));
+  g_LongestName = std::max(g_LongestName, key.size());
+  g_Macros.Insert(key, std::move(macro));
+}
+
+std::string EncodeOne(TokenKind kind, std::string_view text) {
+  CTokenWriter writer;
+  writer.Append(kind, text);
+  return std::string(writer.Bytes());
+}
+
+void CountUse() {
+  if (g_MacrosUsed < INT32_MAX)
+    ++g_MacrosUsed;
+}
+
+/// One replacement being examined, and the macro it came from.
+struct Frame {
+  CTokenList tokens;
+  CMacro *macro;
+};
+
+CTokenWriter g_Expanded;
+std::vector<Frame> g_Frames;
+/// Bodies of __FILE__ and __LINE__ made for the uses in one line.
+std::vector<std::unique_ptr<std::string>> g_SymbolBodies;
+
+void EndExpansion() {
+  for (Frame &frame : g_Frames)
+    if (frame.macro != nullptr)
+      frame.macro->m_Expanding = false;
+  g_Frames.clear();
+  g_SymbolBodies.clear();
+}
+
+/// Appends what is left of every open replacement, innermost first: the
+/// line as it stands when expansion stops.
+void AppendRemainder() {
+  for (std::size_t i = g_Frames.size(); i > 0; --i) {
+    const CTokenList &tokens = g_Frames[i - 1].tokens;
+    g_Expanded.AppendEncoded(tokens.EncodedFrom(tokens.GetCursor()));
+  }
+}
+
+std::string_view SymbolBody(const CMacro &macro, const CSourceLine &line) {
+  std::string encoded =
+      macro.GetSymbol() == CMacro::Symbol::File
+          ? EncodeOne(TOKEN_STRING, line.FileName())
+          : EncodeOne(TOKEN_NUMBER, std::to_string(line.GetLineNumber()));
+  g_SymbolBodies.push_back(std::make_unique<std::string>(std::move(encoded)));
+  return *g_SymbolBodies.back();
+}
+
+} // namespace
+
+void DefinePredefinedMacros() {
+  platform::UtcTime now = platform::CurrentUtcTime();
+  char date[32];
+  char time[32];
+  std::snprintf(date, sizeof date, "%u-%02u-%02u", now.year, now.month, now.day);
+  std::snprintf(time, sizeof time, "%02u:%02u:%02u", now.hour, now.minute,
+                now.second);
+  AddMacro(std::make_unique<CMacro>("__FILE__", EncodeOne(TOKEN_STRING, "ERROR"),
+                                    CMacro::Symbol::File));
+  AddMacro(std::make_unique<CMacro>("__LINE__", EncodeOne(TOKEN_NUMBER, "-1"),
+                                    CMacro::Symbol::Line));
+  AddMacro(std::make_unique<CMacro>("__DATE__", EncodeOne(TOKEN_STRING, date)));
+  AddMacro(std::make_unique<CMacro>("__TIME__", EncodeOne(TOKEN_STRING, time)));
+  AddMacro(
+      std::make_unique<CMacro>("__VERSION__", EncodeOne(TOKEN_STRING, VERSION)));
+}
+
+CMacro *FindMacro(std::string_view name) {
+  if (name.empty() || name.size() > g_LongestName ||
+      !g_FirstBytes.test(static_cast<unsigned char>(platform::LowerChar(name[0]))))
+    return nullptr;
+  g_LowerName.resize(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i)
+    g_LowerName[i] = platform::LowerChar(name[i]);
+  std::unique_ptr<CMacro> *found = g_Macros.Find(g_LowerName);
+  return found != nullptr ? found->get() : nullptr;
+}
+
+void ClearMacros() {
+  g_Macros.Clear();
+  g_FirstBytes.reset();
+  g_LongestName = 0;
+}
+
+void DefineMacro(CSourceLine &line) {
+  std::string_view name;
+  if (!TakeToken(line, TOKEN_IDENTIFIER, &name)) {
+    Expected(501, line);
+    return;
+  }
+  if (FindMacro(name) != nullptr) {
+    ReportErrorAt(800, "\"" + std::string(name) + "\" macro already exists",
+                  line.FileName(), line.GetLineNumber());
+    return;
+  }
+  AddMacro(std::make_unique<CMacro>(name, line.EncodedFrom(line.GetCursor())));
+  if (g_MacrosDefined < INT32_MAX)
+    ++g_MacrosDefined;
+}
+
+void ExpandMacros(CSourceLine &line) {
+  // Most lines hold no macro: find the first one before copying anything.
+  line.Rewind();
+  while (!line.AtEnd()) {
+    CToken token = line.Current();
+    if (token.kind == TOKEN_IDENTIFIER && FindMacro(token.text) != nullptr)
+      break;
+    line.Advance();
+  }
+  if (line.AtEnd())
+    return;
+
+  g_Expanded.Clear();
+  g_Expanded.AppendEncoded(line.Encoded().substr(0, line.GetCursor()));
+  CTokenList rest(line.EncodedFrom(line.GetCursor()));
+  g_Frames.push_back({rest, nullptr});
+
+  while (!g_Frames.empty()) {
+    // A finished replacement is dropped only when its last token has been
+    // examined, so the frames are exactly the macros being expanded.
+    Frame &top = g_Frames.back();
+    if (top.tokens.AtEnd()) {
+      if (top.macro != nullptr)
+        top.macro->m_Expanding = false;
+      g_Frames.pop_back();
+      continue;
+    }
+    CTokenList::Cursor at = top.tokens.GetCursor();
+    CToken token = top.tokens.Current();
+    top.tokens.Advance();
+    CMacro *macro =
+        token.kind == TOKEN_IDENTIFIER ? FindMacro(token.text) : nullptr;
+    if (macro != nullptr && macro->Empty()) {
+      ReportErrorAt(801, "\"" + macro->Name() + "\" cannot expand empty macro",
+                    line.FileName(), line.GetLineNumber());
+      macro = nullptr;
+    }
+    if (macro == nullptr) {
+      g_Expanded.AppendEncoded(
+          top.tokens.Encoded().substr(at, top.tokens.GetCursor() - at));
+    } else if (macro->m_Expanding) {
+      ReportErrorAt(802, "\"" + macro->Name() + "\" recursive macro expansion",
+                    line.FileName(), line.GetLineNumber());
+      top.tokens.SetCursor(at);
+      AppendRemainder();
+      break;
+    } else {
+      CountUse();
+      std::string_view body = macro->GetSymbol() == CMacro::Symbol::None
+                                  ? macro->Body().Encoded()
+                                  : SymbolBody(*macro, line);
+      macro->m_Expanding = true;
+      g_Frames.push_back({CTokenList(body), macro});
+    }
+    if (g_Expanded.Bytes().size() > kMaxExpandedLine) {
+      std::string name = macro != nullptr ? macro->Name() : std::string(token.text);
+      ReportErrorAt(803, "\"" + name + "\" macro expansion too large",
+                    line.FileName(), line.GetLineNumber());
+      break;
+    }
+  }
+  EndExpansion();
+  line.SetTokens(StoreTokens(g_Expanded.Bytes()));
+}
+
+void ResetMacros() {
+  EndExpansion();
+  ClearMacros();
+  g_MacrosDefined = 0;
+  g_MacrosUsed = 0;
+}

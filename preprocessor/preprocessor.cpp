@@ -1,0 +1,186 @@
+//===- preprocessor/preprocessor.cpp - The preprocessing pass -------------===//
+
+#include "preprocessor/preprocessor.h"
+
+#include "driver/diagnostics.h"
+#include "preprocessor/include_files.h"
+#include "preprocessor/macros.h"
+#include "source/lexer.h"
+#include "source/token.h"
+#include "util/text.h"
+
+#include <string>
+
+namespace {
+
+enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define };
+
+/// The directive named by the line's first token, which is taken; the line's
+/// cursor is left after it. Only conditionals count while skipping.
+Directive ReadDirective(CSourceLine &line, bool skipping) {
+  line.Rewind();
+  std::string_view word;
+  if (!TakeToken(line, TOKEN_IDENTIFIER, &word) || word.size() < 4 ||
+      word.size() > 7)
+    return Directive::None;
+  struct Name {
+    std::string_view text;
+    Directive directive;
+  };
+  static constexpr Name kNames[] = {
+      {"ifdef", Directive::IfDef}, {"ifndef", Directive::IfNDef},
+      {"else", Directive::Else},   {"endif", Directive::EndIf},
+      {"error", Directive::Error}, {"include", Directive::Include},
+      {"define", Directive::Define}};
+  for (const Name &name : kNames) {
+    if (skipping && name.directive == Directive::Error)
+      break;
+    if (EqualsNoCase(word, name.text))
+      return name.directive;
+  }
+  return Directive::None;
+}
+
+void HandleConditional(CSourceLine &line, Directive directive,
+                       std::int32_t &counter) {
+  switch (directive) {
+  case Directive::IfDef:
+  case Directive::IfNDef: {
+    std::string_view name;
+    if (!TakeToken(line, TOKEN_IDENTIFIER, &name)) {
+      Expected(501, line);
+      break;
+    }
+    ExpectEndOfLine(line);
+    if (counter > 0) {
+      ++counter;
+      break;
+    }
+    bool defined = FindMacro(name) != nullptr;
+    if (defined != (directive == Directive::IfDef))
+      counter = 1;
+    break;
+  }
+  case Directive::Else:
+    ExpectEndOfLine(line);
+    if (counter == 0)
+      counter = 1;
+    else if (counter == 1)
+      counter = 0;
+    break;
+  case Directive::EndIf:
+    ExpectEndOfLine(line);
+    if (counter > 0)
+      --counter;
+    break;
+  default:
+    break;
+  }
+}
+
+void HandleError(CSourceLine &line) {
+  std::string_view message;
+  if (!TakeToken(line, TOKEN_STRING, &message)) {
+    Expected(500, line);
+    return;
+  }
+  ExpectEndOfLine(line);
+  ReportErrorAt(600, message, line.FileName(), line.GetLineNumber());
+}
+
+/// The include directive: removes its line and splices the file's lines in
+/// its place, leaving the cursor on the first of them.
+void HandleInclude(CSourceLine &line) {
+  std::string_view name;
+  if (!TakeToken(line, TOKEN_STRING, &name)) {
+    Expected(500, line);
+    g_SourceLines.RemoveCurrent();
+    return;
+  }
+  ExpectEndOfLine(line);
+  std::string_view file = line.FileName();
+  std::int32_t lineNumber = line.GetLineNumber();
+  std::int32_t depth = line.m_IncludeDepth + 1;
+  g_SourceLines.RemoveCurrent();
+
+  // A file that includes itself without a guard would be spliced in again
+  // and again.
+  if (depth > kMaxIncludeDepth) {
+    ReportErrorAt(1002, "\"" + std::string(name) + "\" include nesting too deep",
+                  file, lineNumber);
+    return;
+  }
+  std::string path = FindIncludeFile(name);
+  if (path.empty()) {
+    ReportErrorAt(1001, "\"" + std::string(name) + "\" file not found", file,
+                  lineNumber);
+    return;
+  }
+  CSourceLine *first = nullptr;
+  LoadSourceFile(path, &first, file, lineNumber, depth);
+  // Lines stored before a lexing failure are preprocessed like the others.
+  if (first != nullptr && first != g_SourceLines.End())
+    g_SourceLines.SetCursor(first);
+}
+
+} // namespace
+
+bool PreprocessLine(std::int32_t &counter) {
+  CSourceLine &line = *g_SourceLines.Current();
+  if (line.Empty()) {
+    g_SourceLines.RemoveCurrent();
+    return true;
+  }
+  if (counter > 0) {
+    Directive directive = ReadDirective(line, true);
+    HandleConditional(line, directive, counter);
+    g_SourceLines.RemoveCurrent();
+    return true;
+  }
+  if (counter < 0) {
+    ReportErrorAt(700,
+                  "Preprocessor internal error: " + std::to_string(counter) +
+                      " conditional compilation counter cannot be negative",
+                  line.FileName(), line.GetLineNumber());
+    return false;
+  }
+  Directive directive = ReadDirective(line, false);
+  switch (directive) {
+  case Directive::None:
+    ExpandMacros(line);
+    g_SourceLines.Advance();
+    return true;
+  case Directive::Error:
+    HandleError(line);
+    break;
+  case Directive::Include:
+    HandleInclude(line);
+    return true;
+  case Directive::Define:
+    DefineMacro(line);
+    break;
+  case Directive::IfDef:
+  case Directive::IfNDef:
+  case Directive::Else:
+  case Directive::EndIf:
+    HandleConditional(line, directive, counter);
+    break;
+  }
+  g_SourceLines.RemoveCurrent();
+  return true;
+}
+
+bool Preprocess() {
+  DefinePredefinedMacros();
+  std::int32_t counter = 0;
+  g_SourceLines.Rewind();
+  bool result = true;
+  while (!g_SourceLines.AtEnd()) {
+    if (!PreprocessLine(counter)) {
+      result = false;
+      break;
+    }
+  }
+  ClearMacros();
+  return result;
+}

@@ -1,0 +1,25 @@
+//===- preprocessor/preprocessor.h - The preprocessing pass -----*- C++ -*-===//
+//
+// One pass over g_SourceLines before assembly. Directive lines (ifdef,
+// ifndef, else, endif, error, include, define) are handled and removed,
+// lines of skipped conditional regions are removed, included files are
+// spliced in where their directive stood, and macros are expanded in every
+// other line.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_PREPROCESSOR_PREPROCESSOR_H
+#define FERROX_PREPROCESSOR_PREPROCESSOR_H
+
+#include <cstdint>
+
+/// Preprocesses the whole line list; false on an internal error.
+bool Preprocess();
+
+/// Handles the line under the cursor and moves the cursor to the next line
+/// to handle. `counter` is the depth of skipped conditional regions.
+bool PreprocessLine(std::int32_t &counter);
+
+/// Includes nested deeper than this report error 1002.
+inline constexpr std::int32_t kMaxIncludeDepth = 100;
+
+#endif // FERROX_PREPROCESSOR_PREPROCESSOR_H

@@ -1,0 +1,275 @@
+//===- source/lexer.cpp - Source loading and the lexer --------------------===//
+
+#include "source/lexer.h"
+
+#include "driver/diagnostics.h"
+#include "image/image_writer.h"
+#include "util/files.h"
+#include "util/numbers.h"
+#include "util/paths.h"
+
+#include <array>
+
+std::string_view g_LexFile;
+std::int32_t g_LexLine = 0;
+std::int32_t g_SourceLineCount = 0;
+std::int32_t g_SourceFileCount = 0;
+std::int32_t g_SourceSize = 0;
+
+namespace {
+
+enum CharClass : std::uint8_t {
+  kBlank = 1 << 0,
+  kSymbol = 1 << 1,
+  kIdentifierStart = 1 << 2,
+  kIdentifierPart = 1 << 3,
+  kNumberStart = 1 << 4,
+  kNumberPart = 1 << 5,
+  kQuote = 1 << 6,
+};
+
+constexpr std::array<std::uint8_t, 256> MakeClasses() {
+  std::array<std::uint8_t, 256> classes{};
+  classes[' '] = classes['\t'] = kBlank;
+  for (char c : {',', ':', '&', '^', '*', '.'})
+    classes[static_cast<unsigned char>(c)] = kSymbol;
+  for (int c = 'a'; c <= 'z'; ++c) {
+    classes[c] = kIdentifierStart | kIdentifierPart | kNumberPart;
+    classes[c - 'a' + 'A'] = kIdentifierStart | kIdentifierPart | kNumberPart;
+  }
+  classes['_'] = kIdentifierStart | kIdentifierPart | kNumberPart;
+  for (int c = '0'; c <= '9'; ++c)
+    classes[c] = kIdentifierPart | kNumberStart | kNumberPart;
+  classes['+'] = classes['-'] = kNumberStart | kNumberPart;
+  classes['.'] |= kNumberPart;
+  classes['\''] = classes['"'] = kQuote;
+  return classes;
+}
+
+constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
+
+bool Is(char c, std::uint8_t cls) {
+  return (kClasses[static_cast<unsigned char>(c)] & cls) != 0;
+}
+
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+         (c >= 'A' && c <= 'F');
+}
+
+bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+
+/// Tokens of the line being lexed, and decoded string text.
+CTokenWriter g_LineTokens;
+std::string g_StringText;
+
+void ReportLexError(int code, std::string_view message) {
+  ReportErrorAt(code, message, g_LexFile, g_LexLine);
+}
+
+/// Decodes the escape whose backslash is at `text[at]`, appending its byte to
+/// g_StringText. Returns the index of the first byte after the escape.
+std::size_t DecodeEscape(std::string_view text, std::size_t at) {
+  std::size_t i = at + 1;
+  if (i >= text.size()) {
+    ReportLexError(402, "Syntax error in escape character");
+    g_StringText += '\\';
+    return i;
+  }
+  char simple = 0;
+  switch (text[i]) {
+  case 'b': simple = '\b'; break;
+  case 'f': simple = '\f'; break;
+  case 'n': simple = '\n'; break;
+  case 'r': simple = '\r'; break;
+  case 't': simple = '\t'; break;
+  case 'v': simple = '\v'; break;
+  case 'a': simple = '\a'; break;
+  case '\\': simple = '\\'; break;
+  case '\'': simple = '\''; break;
+  case '"': simple = '"'; break;
+  case '0': simple = '\0'; break;
+  case '?': simple = '?'; break;
+  default:
+    break;
+  }
+  if (simple != 0 || text[i] == '0') {
+    g_StringText += simple;
+    return i + 1;
+  }
+
+  bool hex = text[i] == 'x' || text[i] == 'X';
+  std::size_t digitsStart = hex ? i + 1 : i;
+  std::size_t end = digitsStart;
+  while (end < text.size() &&
+         (hex ? IsHexDigit(text[end]) : IsDecimalDigit(text[end])))
+    ++end;
+  if (end > digitsStart) {
+    std::string_view digits = text.substr(digitsStart, end - digitsStart);
+    std::int64_t value = hex ? static_cast<std::int64_t>(ParseHex(digits))
+                             : static_cast<std::int64_t>(ParseLong(digits));
+    if (value >= 0 && value <= 255) {
+      g_StringText += static_cast<char>(value);
+      return end;
+    }
+  }
+  // Unknown: keep the backslash and read what follows as plain text.
+  ReportLexError(403, "Unknown escape character");
+  g_StringText += '\\';
+  return i;
+}
+
+/// Scans the string whose delimiter is at `text[at]` and appends its token.
+/// Returns the index after the string.
+std::size_t ScanString(std::string_view text, std::size_t at) {
+  char delimiter = text[at];
+  std::size_t i = at + 1;
+  // Fast path: no escape before the closing delimiter.
+  std::size_t end = i;
+  while (end < text.size() && text[end] != delimiter && text[end] != '\\')
+    ++end;
+  if (end < text.size() && text[end] == delimiter) {
+    g_LineTokens.Append(TOKEN_STRING, text.substr(i, end - i));
+    return end + 1;
+  }
+  g_StringText.assign(text.substr(i, end - i));
+  i = end;
+  while (i < text.size()) {
+    char c = text[i];
+    if (c == '\\') {
+      i = DecodeEscape(text, i);
+    } else if (c == delimiter) {
+      g_LineTokens.Append(TOKEN_STRING, g_StringText);
+      return i + 1;
+    } else {
+      g_StringText += c;
+      ++i;
+    }
+  }
+  ReportLexError(401, "Unexpected end of string");
+  g_LineTokens.Append(TOKEN_STRING, g_StringText);
+  return i;
+}
+
+std::size_t SkipRun(std::string_view text, std::size_t i, std::uint8_t cls) {
+  while (i < text.size() && Is(text[i], cls))
+    ++i;
+  return i;
+}
+
+/// Adds `delta` to a 32-bit counter, wrapping instead of overflowing.
+void AddWrapping(std::int32_t &counter, std::uint64_t delta) {
+  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) +
+                                      static_cast<std::uint32_t>(delta));
+}
+
+} // namespace
+
+bool TokenizeLine(std::string_view text, std::uint32_t fileId,
+                  std::int32_t lineNumber, CSourceLine **position,
+                  std::int32_t includeDepth) {
+  g_LexFile = FileNameOf(fileId);
+  g_LexLine = lineNumber;
+  g_LineTokens.Clear();
+  *position = g_SourceLines.End();
+
+  std::size_t i = SkipRun(text, 0, kBlank);
+  while (i < text.size()) {
+    char c = text[i];
+    if (Is(c, kSymbol)) {
+      g_LineTokens.Append(TOKEN_SYMBOL, text.substr(i, 1));
+      ++i;
+    } else if (Is(c, kIdentifierStart)) {
+      std::size_t end = SkipRun(text, i + 1, kIdentifierPart);
+      g_LineTokens.Append(TOKEN_IDENTIFIER, text.substr(i, end - i));
+      i = end;
+    } else if (Is(c, kNumberStart)) {
+      std::size_t end = SkipRun(text, i + 1, kNumberPart);
+      g_LineTokens.Append(TOKEN_NUMBER, text.substr(i, end - i));
+      i = end;
+    } else if (Is(c, kQuote)) {
+      i = ScanString(text, i);
+    } else if (c == ';') {
+      break;
+    } else {
+      ReportLexError(400, "General syntax error");
+      // A line that has tokens keeps them and loading goes on; a line that
+      // starts with the bad byte ends the file.
+      if (g_LineTokens.Empty())
+        return false;
+      break;
+    }
+    i = SkipRun(text, i, kBlank);
+  }
+
+  if (g_LineTokens.Empty())
+    return true;
+  CSourceLine *line = g_SourceLines.NewLine(fileId, lineNumber);
+  line->SetTokens(StoreTokens(g_LineTokens.Bytes()));
+  line->m_IncludeDepth = includeDepth;
+  *position = g_SourceLines.InsertBeforeCursor(line);
+  AddWrapping(g_SourceLineCount, 1);
+  return true;
+}
+
+bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
+                    std::string_view includerFile, std::int32_t includerLine,
+                    std::int32_t includeDepth) {
+  if (firstLine != nullptr)
+    *firstLine = g_SourceLines.End();
+  std::string content;
+  if (!ReadWholeFile(path, content)) {
+    std::string message = "Cannot load source file \"" + path + "\"";
+    if (includerFile.empty())
+      ReportError(100, message);
+    else
+      ReportErrorAt(100, message, includerFile, includerLine);
+    return false;
+  }
+  AddWrapping(g_SourceSize, content.size());
+  ProtectFromOverwrite(platform::IdentityOfPath(path));
+
+  std::uint32_t fileId = InternFileName(FileNamePart(path));
+  std::string_view text = content;
+  // Line numbers are counted in 32 bits and wrap rather than overflow.
+  std::uint32_t lineNumber = 1;
+  std::size_t lineStart = 0;
+  bool previousWasCR = false;
+  auto lexLine = [&](std::size_t end) {
+    if (end == lineStart)
+      return true;
+    CSourceLine *position;
+    if (!TokenizeLine(text.substr(lineStart, end - lineStart), fileId,
+                      static_cast<std::int32_t>(lineNumber), &position,
+                      includeDepth))
+      return false;
+    if (firstLine != nullptr && *firstLine == g_SourceLines.End())
+      *firstLine = position;
+    return true;
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c != '\r' && c != '\n') {
+      previousWasCR = false;
+      continue;
+    }
+    if (!lexLine(i))
+      return false;
+    lineStart = i + 1;
+    if (!(c == '\n' && previousWasCR))
+      ++lineNumber;
+    previousWasCR = c == '\r';
+  }
+  if (!lexLine(text.size()))
+    return false;
+  AddWrapping(g_SourceFileCount, 1);
+  return true;
+}
+
+void ResetLexer() {
+  g_LexFile = std::string_view();
+  g_LexLine = 0;
+  g_SourceLineCount = 0;
+  g_SourceFileCount = 0;
+  g_SourceSize = 0;
+}

@@ -1,0 +1,45 @@
+//===- source/lexer.h - Source loading and the lexer ------------*- C++ -*-===//
+//
+// Reads a source file, cuts it into lines at CR, LF, CR LF (LF CR ends two
+// lines) and turns every line with at least one token into a CSourceLine
+// inserted before the cursor of g_SourceLines.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_SOURCE_LEXER_H
+#define FERROX_SOURCE_LEXER_H
+
+#include "source/token.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+/// File name and line number of the line being lexed.
+extern std::string_view g_LexFile;
+extern std::int32_t g_LexLine;
+
+/// Lines stored by the lexer, files loaded to their end, bytes read.
+extern std::int32_t g_SourceLineCount;
+extern std::int32_t g_SourceFileCount;
+extern std::int32_t g_SourceSize;
+
+/// Loads `path` into g_SourceLines before the cursor. When `firstLine` is
+/// given it receives the first stored line, or g_SourceLines.End() when the
+/// file stored none. A file that cannot be read reports error 100 at
+/// `includerFile` and `includerLine`, or without a position when
+/// `includerFile` is empty. `includeDepth` is stored with every line.
+bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
+                    std::string_view includerFile, std::int32_t includerLine,
+                    std::int32_t includeDepth = 0);
+
+/// Lexes one line of text. On success `*position` is the stored line, or
+/// g_SourceLines.End() when the line held no token. Fails only when a byte
+/// that starts no token comes before the line's first token.
+bool TokenizeLine(std::string_view text, std::uint32_t fileId,
+                  std::int32_t lineNumber, CSourceLine **position,
+                  std::int32_t includeDepth = 0);
+
+/// Sets the counters back to 0.
+void ResetLexer();
+
+#endif // FERROX_SOURCE_LEXER_H

@@ -1,0 +1,249 @@
+//===- source/token.cpp - Tokens, token lists and the line list -----------===//
+
+#include "source/token.h"
+
+#include "driver/diagnostics.h"
+#include "util/arena.h"
+
+#include <deque>
+#include <unordered_map>
+
+CLineList g_SourceLines;
+
+namespace {
+
+// Encoding: the header byte holds the kind in its top two bits. For symbols
+// the low six bits index kSymbols and nothing follows. For the other kinds
+// they hold the text length, or kLongLength followed by the length as a
+// little-endian base-128 number; the text follows.
+constexpr char kSymbols[] = ",:&^*.";
+constexpr std::uint8_t kLongLength = 63;
+
+CArena g_TokenStorage;
+// A deque keeps every name at its address, so views of names stay valid.
+std::deque<std::string> g_FileNames;
+std::unordered_map<std::string_view, std::uint32_t> g_FileNameIds;
+
+constexpr std::size_t kLinesPerBlock = 4096;
+
+} // namespace
+
+void CTokenWriter::Append(TokenKind kind, std::string_view text) {
+  std::uint8_t header = static_cast<std::uint8_t>(kind << 6);
+  if (kind == TOKEN_SYMBOL) {
+    const char *at = text.size() == 1 ? std::char_traits<char>::find(
+                                            kSymbols, sizeof kSymbols - 1, text[0])
+                                      : nullptr;
+    if (at != nullptr) {
+      m_Bytes += static_cast<char>(header | (at - kSymbols));
+      return;
+    }
+    // Symbols are always one of the six characters; anything else would be a
+    // programming error, so keep the stream well-formed as an identifier.
+    header = static_cast<std::uint8_t>(TOKEN_IDENTIFIER << 6);
+  }
+  std::size_t length = text.size();
+  if (length < kLongLength) {
+    m_Bytes += static_cast<char>(header | length);
+  } else {
+    m_Bytes += static_cast<char>(header | kLongLength);
+    do {
+      std::uint8_t low = length & 0x7F;
+      length >>= 7;
+      m_Bytes += static_cast<char>(length != 0 ? (low | 0x80) : low);
+    } while (length != 0);
+  }
+  m_Bytes.append(text);
+}
+
+CToken CTokenList::Current() const {
+  const std::uint8_t *p = m_Data + m_Cursor;
+  std::uint8_t header = *p;
+  CToken token;
+  token.kind = static_cast<TokenKind>(header >> 6);
+  std::uint8_t low = header & 0x3F;
+  if (token.kind == TOKEN_SYMBOL) {
+    token.text = std::string_view(kSymbols + low, 1);
+    return token;
+  }
+  ++p;
+  std::size_t length = low;
+  if (low == kLongLength) {
+    length = 0;
+    unsigned shift = 0;
+    std::uint8_t byte;
+    do {
+      byte = *p++;
+      length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+      shift += 7;
+    } while (byte & 0x80);
+  }
+  token.text = std::string_view(reinterpret_cast<const char *>(p), length);
+  return token;
+}
+
+std::uint32_t CTokenList::EncodedLength(std::uint32_t at) const {
+  const std::uint8_t *p = m_Data + at;
+  std::uint8_t header = *p;
+  if ((header >> 6) == TOKEN_SYMBOL)
+    return 1;
+  std::uint8_t low = header & 0x3F;
+  if (low != kLongLength)
+    return 1u + low;
+  std::size_t length = 0;
+  unsigned shift = 0;
+  std::uint32_t used = 1;
+  std::uint8_t byte;
+  do {
+    byte = p[used++];
+    length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+    shift += 7;
+  } while (byte & 0x80);
+  return used + static_cast<std::uint32_t>(length);
+}
+
+std::string_view CSourceLine::FileName() const { return FileNameOf(m_FileId); }
+
+CLineList::CLineList() : m_Cursor(&m_Sentinel) {
+  m_Sentinel.m_Prev = &m_Sentinel;
+  m_Sentinel.m_Next = &m_Sentinel;
+}
+
+CLineList::~CLineList() = default;
+
+CSourceLine *CLineList::NewLine(std::uint32_t fileId, std::int32_t lineNumber) {
+  CSourceLine *line;
+  if (m_Free != nullptr) {
+    line = m_Free;
+    m_Free = line->m_Next;
+  } else {
+    if (m_Blocks.empty() || m_BlockUsed == kLinesPerBlock) {
+      m_Blocks.push_back(std::make_unique<CSourceLine[]>(kLinesPerBlock));
+      m_BlockUsed = 0;
+    }
+    line = &m_Blocks.back()[m_BlockUsed++];
+  }
+  *line = CSourceLine();
+  line->m_FileId = fileId;
+  line->m_Line = lineNumber;
+  return line;
+}
+
+CSourceLine *CLineList::InsertBeforeCursor(CSourceLine *line) {
+  CSourceLine *next = m_Cursor;
+  CSourceLine *prev = next->m_Prev;
+  line->m_Prev = prev;
+  line->m_Next = next;
+  prev->m_Next = line;
+  next->m_Prev = line;
+  ++m_Size;
+  return line;
+}
+
+void CLineList::RemoveCurrent() {
+  CSourceLine *line = m_Cursor;
+  if (line == &m_Sentinel)
+    return;
+  line->m_Prev->m_Next = line->m_Next;
+  line->m_Next->m_Prev = line->m_Prev;
+  m_Cursor = line->m_Next;
+  --m_Size;
+  DiscardLine(line);
+}
+
+void CLineList::DiscardLine(CSourceLine *line) {
+  line->SetTokens(std::string_view());
+  line->m_Next = m_Free;
+  m_Free = line;
+}
+
+void CLineList::Clear() {
+  m_Blocks.clear();
+  m_BlockUsed = 0;
+  m_Free = nullptr;
+  m_Size = 0;
+  m_Sentinel.m_Prev = &m_Sentinel;
+  m_Sentinel.m_Next = &m_Sentinel;
+  m_Cursor = &m_Sentinel;
+}
+
+std::string_view StoreTokens(std::string_view encoded) {
+  return g_TokenStorage.Store(encoded);
+}
+
+std::uint32_t InternFileName(std::string_view name) {
+  auto found = g_FileNameIds.find(name);
+  if (found != g_FileNameIds.end())
+    return found->second;
+  std::uint32_t id = static_cast<std::uint32_t>(g_FileNames.size());
+  g_FileNames.emplace_back(name);
+  g_FileNameIds.emplace(g_FileNames.back(), id);
+  return id;
+}
+
+std::string_view FileNameOf(std::uint32_t id) {
+  return id < g_FileNames.size() ? std::string_view(g_FileNames[id])
+                                 : std::string_view();
+}
+
+void ResetSourceLines() {
+  g_SourceLines.Clear();
+  g_TokenStorage.Reset();
+  g_FileNameIds.clear();
+  g_FileNames.clear();
+}
+
+bool TakeToken(CTokenList &list, TokenKind kind, std::string_view *text) {
+  if (list.AtEnd())
+    return false;
+  CToken token = list.Current();
+  if (token.kind != kind)
+    return false;
+  if (text != nullptr)
+    *text = token.text;
+  list.Advance();
+  return true;
+}
+
+bool AcceptToken(CTokenList &list, TokenKind kind, std::string_view text) {
+  if (list.AtEnd())
+    return false;
+  CToken token = list.Current();
+  if (token.kind != kind || token.text != text)
+    return false;
+  list.Advance();
+  return true;
+}
+
+bool ExpectEndOfLine(CSourceLine &line) {
+  if (line.AtEnd())
+    return true;
+  Expected(502, line);
+  return false;
+}
+
+void Expected(int code, const CSourceLine &line) {
+  std::string_view message;
+  switch (code) {
+  case 500:
+    message = "String expected";
+    break;
+  case 501:
+    message = "Identifier expected";
+    break;
+  case 502:
+    message = "End of line expected";
+    break;
+  case 503:
+    message = "Parameter expected";
+    break;
+  case 504:
+    message = "Number expected";
+    break;
+  default:
+    ReportErrorAt(700, "Internal error in Expected()", line.FileName(),
+                  line.GetLineNumber());
+    return;
+  }
+  ReportErrorAt(code, message, line.FileName(), line.GetLineNumber());
+}

@@ -1,0 +1,174 @@
+//===- source/token.h - Tokens, token lists and the line list ---*- C++ -*-===//
+//
+// The whole program is one list of source lines, and every line is a list of
+// tokens. A token list is stored as a compact byte stream: each token is a
+// header byte (kind in the top two bits, length or symbol index below) and
+// then its text, so a line costs about as much memory as its source text and
+// reading a token needs no allocation. Lines come from a pool and are linked
+// in both directions, so removing and inserting lines at the cursor is O(1).
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_SOURCE_TOKEN_H
+#define FERROX_SOURCE_TOKEN_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum TokenKind : std::int32_t {
+  TOKEN_IDENTIFIER = 0,
+  TOKEN_SYMBOL = 1, ///< One of , : & ^ * .
+  TOKEN_STRING = 2, ///< Decoded contents, without quotes; any byte.
+  TOKEN_NUMBER = 3, ///< The characters as written, unconverted.
+};
+
+/// One token. The text refers to storage that outlives the token list it was
+/// read from.
+struct CToken {
+  TokenKind kind = TOKEN_IDENTIFIER;
+  std::string_view text;
+};
+
+/// Builds an encoded token stream.
+class CTokenWriter {
+public:
+  void Append(TokenKind kind, std::string_view text);
+  /// Appends already encoded tokens.
+  void AppendEncoded(std::string_view encoded) { m_Bytes.append(encoded); }
+  void Clear() { m_Bytes.clear(); }
+  bool Empty() const { return m_Bytes.empty(); }
+  std::string_view Bytes() const { return m_Bytes; }
+
+private:
+  std::string m_Bytes;
+};
+
+/// A token list with a read cursor over an encoded token stream that it does
+/// not own.
+class CTokenList {
+public:
+  /// A cursor position; a parser that looks ahead saves and restores it.
+  using Cursor = std::uint32_t;
+
+  CTokenList() = default;
+  explicit CTokenList(std::string_view encoded) { SetTokens(encoded); }
+
+  void SetTokens(std::string_view encoded) {
+    m_Data = reinterpret_cast<const std::uint8_t *>(encoded.data());
+    m_Size = static_cast<std::uint32_t>(encoded.size());
+    m_Cursor = 0;
+  }
+  /// The encoded stream.
+  std::string_view Encoded() const {
+    return std::string_view(reinterpret_cast<const char *>(m_Data), m_Size);
+  }
+  bool Empty() const { return m_Size == 0; }
+
+  void Rewind() { m_Cursor = 0; }
+  bool AtEnd() const { return m_Cursor >= m_Size; }
+  /// The token under the cursor; only valid when not AtEnd().
+  CToken Current() const;
+  /// Moves the cursor to the next token.
+  void Advance() { m_Cursor += EncodedLength(m_Cursor); }
+  Cursor GetCursor() const { return m_Cursor; }
+  void SetCursor(Cursor cursor) { m_Cursor = cursor; }
+  /// The encoded tokens from `from` up to the end.
+  std::string_view EncodedFrom(Cursor from) const {
+    return Encoded().substr(from < m_Size ? from : m_Size);
+  }
+
+private:
+  std::uint32_t EncodedLength(std::uint32_t at) const;
+
+  const std::uint8_t *m_Data = nullptr;
+  std::uint32_t m_Size = 0;
+  std::uint32_t m_Cursor = 0;
+};
+
+/// One line of the program: its tokens, its file and its line number.
+class CSourceLine : public CTokenList {
+public:
+  /// The file name (last path component) the line was loaded from.
+  std::string GetFileName() const { return std::string(FileName()); }
+  std::string_view FileName() const;
+  std::int32_t GetLineNumber() const { return m_Line; }
+
+  std::uint32_t m_FileId = 0;
+  std::int32_t m_Line = 0;
+  /// How many include directives lie between this line and the main file.
+  std::int32_t m_IncludeDepth = 0;
+
+private:
+  friend class CLineList;
+  CSourceLine *m_Prev = nullptr;
+  CSourceLine *m_Next = nullptr;
+};
+
+/// The ordered list of all source lines, with one cursor.
+class CLineList {
+public:
+  CLineList();
+  ~CLineList();
+  CLineList(const CLineList &) = delete;
+  CLineList &operator=(const CLineList &) = delete;
+
+  void Rewind() { m_Cursor = m_Sentinel.m_Next; }
+  bool AtEnd() const { return m_Cursor == &m_Sentinel; }
+  /// The line under the cursor; only valid when not AtEnd().
+  CSourceLine *Current() const { return m_Cursor; }
+  void Advance() { m_Cursor = m_Cursor->m_Next; }
+  /// The end position, also what the cursor is at AtEnd().
+  CSourceLine *End() { return &m_Sentinel; }
+  CSourceLine *GetCursor() const { return m_Cursor; }
+  void SetCursor(CSourceLine *line) { m_Cursor = line; }
+
+  /// A new line, not yet in the list, with no tokens.
+  CSourceLine *NewLine(std::uint32_t fileId, std::int32_t lineNumber);
+  /// Links `line` (from NewLine) before the cursor; the cursor stays.
+  CSourceLine *InsertBeforeCursor(CSourceLine *line);
+  /// Destroys the line under the cursor; the cursor moves to the next line.
+  void RemoveCurrent();
+  /// Returns a line from NewLine that was never inserted.
+  void DiscardLine(CSourceLine *line);
+
+  std::size_t Size() const { return m_Size; }
+  /// Destroys every line and frees all storage.
+  void Clear();
+
+private:
+  CSourceLine m_Sentinel;
+  CSourceLine *m_Cursor;
+  std::size_t m_Size = 0;
+  std::vector<std::unique_ptr<CSourceLine[]>> m_Blocks;
+  std::size_t m_BlockUsed = 0;
+  CSourceLine *m_Free = nullptr;
+};
+
+/// The program.
+extern CLineList g_SourceLines;
+
+/// Copies an encoded token stream into storage that lives as long as the
+/// program's lines.
+std::string_view StoreTokens(std::string_view encoded);
+
+/// Shares one copy of every file name among all lines.
+std::uint32_t InternFileName(std::string_view name);
+std::string_view FileNameOf(std::uint32_t id);
+
+/// Empties the line list, the token storage and the file name pool.
+void ResetSourceLines();
+
+/// Takes the current token if it has `kind`, copying its text to `*text`
+/// when given.
+bool TakeToken(CTokenList &list, TokenKind kind,
+               std::string_view *text = nullptr);
+/// Takes the current token if it has `kind` and exactly `text`.
+bool AcceptToken(CTokenList &list, TokenKind kind, std::string_view text);
+/// True at the end of the line; otherwise reports error 502 for it.
+bool ExpectEndOfLine(CSourceLine &line);
+/// Reports the "expected" error `code` (500 to 504) at `line`.
+void Expected(int code, const CSourceLine &line);
+
+#endif // FERROX_SOURCE_TOKEN_H

@@ -1,0 +1,66 @@
+//===- util/arena.h - Bump allocator for long-lived bytes -------*- C++ -*-===//
+//
+// Byte storage that lives until the arena is reset. Allocation is a pointer
+// bump in the current block; nothing is freed one by one.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_UTIL_ARENA_H
+#define FERROX_UTIL_ARENA_H
+
+#include <cstddef>
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class CArena {
+public:
+  explicit CArena(std::size_t blockSize = 1 << 20) : m_BlockSize(blockSize) {}
+  CArena(const CArena &) = delete;
+  CArena &operator=(const CArena &) = delete;
+
+  /// Returns `size` bytes of storage, unaligned.
+  std::uint8_t *Allocate(std::size_t size) {
+    if (size > m_Left) {
+      // Large requests get a block of their own, so the rest of the current
+      // block stays in use.
+      if (size > m_BlockSize / 4) {
+        m_Blocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(size));
+        return m_Blocks.back().get();
+      }
+      m_Blocks.push_back(
+          std::make_unique_for_overwrite<std::uint8_t[]>(m_BlockSize));
+      m_Next = m_Blocks.back().get();
+      m_Left = m_BlockSize;
+    }
+    std::uint8_t *result = m_Next;
+    m_Next += size;
+    m_Left -= size;
+    return result;
+  }
+
+  /// Copies `bytes` into the arena and returns a view of the copy.
+  std::string_view Store(std::string_view bytes) {
+    if (bytes.empty())
+      return std::string_view();
+    std::uint8_t *copy = Allocate(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), copy);
+    return std::string_view(reinterpret_cast<const char *>(copy), bytes.size());
+  }
+
+  /// Frees every block.
+  void Reset() {
+    m_Blocks.clear();
+    m_Next = nullptr;
+    m_Left = 0;
+  }
+
+private:
+  std::size_t m_BlockSize;
+  std::vector<std::unique_ptr<std::uint8_t[]>> m_Blocks;
+  std::uint8_t *m_Next = nullptr;
+  std::size_t m_Left = 0;
+};
+
+#endif // FERROX_UTIL_ARENA_H

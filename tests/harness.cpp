@@ -1,0 +1,255 @@
+//===- tests/harness.cpp - Running the built program like a user ----------===//
+
+#include "tests/harness.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+const char *const kTestInstructions =
+    "nop 0 0;\n"
+    "halt 0 1 [];\n"
+    "push 0 2 [4i];\n"
+    "pushb 1 3 [1u];\n"
+    "add 1 5 [4i 4i];\n"
+    "mov 2 6 [2u 8f];\n"
+    "jmp 3 7 [x];\n"
+    "put 0 8 [0s 4f 8i];\n";
+
+namespace {
+
+std::string ReadAll(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteAll(const std::string &path, const std::string &content) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty())
+    lines.push_back(line);
+  return lines;
+}
+
+} // namespace
+
+void Ferrox::SetUp() {
+  // Under the build folder, so the program can be hard-linked, not copied.
+  fs::path base = fs::path(FERROX_BINARY).parent_path() / "e2e-tmp";
+  fs::create_directories(base);
+  std::string pattern = (base / "run-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  m_Root = pattern + "/";
+  m_Install = m_Root + "bin/";
+  m_Work = m_Root + "work/";
+  fs::create_directories(m_Install);
+  fs::create_directories(m_Work);
+  std::error_code error;
+  fs::create_hard_link(FERROX_BINARY, m_Install + "ferrox", error);
+  if (error)
+    fs::copy_file(FERROX_BINARY, m_Install + "ferrox");
+  Install("std.tvh", "");
+  Install("Instructions.okl", kTestInstructions);
+  Install("Directories.okl", "");
+}
+
+void Ferrox::TearDown() {
+  std::error_code error;
+  // Read-only folders made by a test must not stop the clean-up.
+  for (auto &entry : fs::recursive_directory_iterator(m_Root, error))
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add,
+                    error);
+  fs::remove_all(m_Root, error);
+}
+
+void Ferrox::Install(const std::string &name, const std::string &content) {
+  WriteAll(m_Install + name, content);
+}
+
+void Ferrox::InstallShippedData() {
+  for (const char *name : {"std.tvh", "Instructions.okl", "Directories.okl"})
+    Install(name, ReadAll(std::string(FERROX_SOURCE_DIR) + "/data/" + name));
+}
+
+void Ferrox::RemoveInstalled(const std::string &name) {
+  fs::remove(m_Install + name);
+}
+
+void Ferrox::Write(const std::string &name, const std::string &content) {
+  WriteAll(m_Work + name, content);
+}
+
+std::string Ferrox::Read(const std::string &name) const {
+  return ReadAll(m_Work + name);
+}
+
+bool Ferrox::Exists(const std::string &name) const {
+  return fs::exists(m_Work + name);
+}
+
+RunResult Ferrox::Run(const std::vector<std::string> &args, int timeoutSeconds) {
+  RunResult result;
+  std::string outputPath = m_Root + "stdout.txt";
+  std::string program = m_Install + "ferrox";
+  pid_t child = fork();
+  if (child == 0) {
+    int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || dup2(fd, 1) < 0 || chdir(m_Work.c_str()) != 0)
+      _exit(127);
+    std::vector<char *> argv;
+    argv.push_back(program.data());
+    for (const std::string &arg : args)
+      argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  int status = 0;
+  for (;;) {
+    pid_t done = waitpid(child, &status, WNOHANG);
+    if (done == child)
+      break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      result.timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  result.status = WIFEXITED(status) && !result.timedOut ? WEXITSTATUS(status) : -1;
+  result.output = ReadAll(outputPath);
+  result.lines = SplitLines(result.output);
+  return result;
+}
+
+RunResult Ferrox::Assemble(const std::string &source,
+                           const std::vector<std::string> &switches) {
+  Write("prog.src", source);
+  std::vector<std::string> args = {"prog.src", "out.img"};
+  args.insert(args.end(), switches.begin(), switches.end());
+  return Run(args);
+}
+
+std::string Ferrox::Bytes(const std::string &source) {
+  RunResult result = Assemble(source, {"-nodisk", "-nobootinfo"});
+  EXPECT_EQ(result.status, 0) << result.output;
+  if (result.status != 0)
+    return "<failed>";
+  return Read("out.img");
+}
+
+std::string B(std::initializer_list<int> bytes) {
+  std::string result;
+  for (int byte : bytes)
+    result += static_cast<char>(byte);
+  return result;
+}
+
+std::string Hex(const std::string &digits) {
+  std::string result;
+  std::string pair;
+  for (char c : digits) {
+    if (c == ' ' || c == '\n')
+      continue;
+    pair += c;
+    if (pair.size() == 2) {
+      result += static_cast<char>(std::stoi(pair, nullptr, 16));
+      pair.clear();
+    }
+  }
+  return result;
+}
+
+std::string ShowHex(const std::string &bytes) {
+  std::string result;
+  char buffer[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(buffer, sizeof buffer, "%02x ", c);
+    result += buffer;
+  }
+  return result;
+}
+
+std::vector<std::string> Report(int instructions, int macrosDefined,
+                                int macrosUsed, int labelsDefined,
+                                int labelsUsed, int lines, int files, int size,
+                                long long outputSize, int errors) {
+  auto sizeText = [](long long n) {
+    if (n >= 1073741824LL)
+      return std::to_string(n / 1073741824LL) + "GB";
+    if (n >= 1048576)
+      return std::to_string(n / 1048576) + "MB";
+    if (n < 1024)
+      return std::to_string(n) + "B";
+    return std::to_string(n / 1024) + "kB";
+  };
+  std::vector<std::string> report = {
+      "Instructions : " + std::to_string(instructions),
+      "Macros       : defined - " + std::to_string(macrosDefined) +
+          ", used - " + std::to_string(macrosUsed),
+      "Labels       : defined - " + std::to_string(labelsDefined) +
+          ", used - " + std::to_string(labelsUsed),
+      "Source       : lines - " + std::to_string(lines) + ", files - " +
+          std::to_string(files) + ", size - " + std::to_string(size) + " (" +
+          sizeText(size) + ")"};
+  if (outputSize >= 0)
+    report.push_back("Output size  : " + std::to_string(outputSize) + " (" +
+                     sizeText(outputSize) + ")");
+  report.push_back("Total time   : T");
+  report.push_back("Errors       : " + std::to_string(errors) + " (" +
+                   (errors != 0 ? "FAILURE" : "SUCCESS") + "!)");
+  return report;
+}
+
+std::vector<std::string> Normalized(const std::vector<std::string> &lines) {
+  std::vector<std::string> result;
+  const std::string prefix = "Total time   : ";
+  for (const std::string &line : lines) {
+    if (line.rfind(prefix, 0) == 0 && line.size() > prefix.size() + 1 &&
+        line.back() == 's')
+      result.push_back(prefix + "T");
+    else
+      result.push_back(line);
+  }
+  return result;
+}
+
+std::vector<std::string> Messages(const std::vector<std::string> &lines) {
+  std::vector<std::string> result;
+  for (const std::string &line : lines) {
+    if (line.rfind("Instructions : ", 0) == 0)
+      break;
+    result.push_back(line);
+  }
+  return result;
+}

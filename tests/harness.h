@@ -1,0 +1,88 @@
+//===- tests/harness.h - Running the built program like a user --*- C++ -*-===//
+//
+// Every end-to-end test gets a fresh temporary folder holding a copy of the
+// built program with its installation files, and a working folder for
+// sources and images. The program is run as a separate process and its
+// exact output lines, exit status and image bytes are checked.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_TESTS_HARNESS_H
+#define FERROX_TESTS_HARNESS_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+/// What one run printed and returned.
+struct RunResult {
+  int status = -1; ///< Exit status, 0-255; -1 when killed or timed out.
+  std::vector<std::string> lines; ///< Standard output, split into lines.
+  std::string output;
+  bool timedOut = false;
+};
+
+/// The instruction set most tests use: stable, independent of the shipped
+/// sample set.
+extern const char *const kTestInstructions;
+
+class Ferrox : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  /// Folder of the installed program, ending with '/'.
+  const std::string &InstallDir() const { return m_Install; }
+  /// Working folder the program runs in, ending with '/'.
+  const std::string &WorkDir() const { return m_Work; }
+
+  /// Replaces an installation file ("std.tvh", "Instructions.okl", ...).
+  void Install(const std::string &name, const std::string &content);
+  /// Copies the shipped installation files from the source tree.
+  void InstallShippedData();
+  void RemoveInstalled(const std::string &name);
+
+  /// Writes a file relative to the working folder (folders are created).
+  void Write(const std::string &name, const std::string &content);
+  std::string Read(const std::string &name) const;
+  bool Exists(const std::string &name) const;
+
+  /// Runs the installed program with `args` in the working folder.
+  RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
+  /// Writes `source` to prog.src and assembles it into out.img with `switches`.
+  RunResult Assemble(const std::string &source,
+                     const std::vector<std::string> &switches = {});
+  /// Assembles with -nodisk -nobootinfo and returns the bare image bytes;
+  /// fails the test when the build fails.
+  std::string Bytes(const std::string &source);
+
+private:
+  std::string m_Root;
+  std::string m_Install;
+  std::string m_Work;
+};
+
+/// Bytes from a list of values 0-255.
+std::string B(std::initializer_list<int> bytes);
+/// Bytes from two hex digits each ("01 ff 10"); blanks are ignored.
+std::string Hex(const std::string &digits);
+/// Bytes shown as hex, for failure messages.
+std::string ShowHex(const std::string &bytes);
+
+/// The seven report lines with a placeholder for the time line, for
+/// comparison with Normalized().
+std::vector<std::string> Report(int instructions, int macrosDefined,
+                                int macrosUsed, int labelsDefined,
+                                int labelsUsed, int lines, int files, int size,
+                                long long outputSize, int errors);
+/// `lines` with the time of the "Total time" line replaced by "T".
+std::vector<std::string> Normalized(const std::vector<std::string> &lines);
+/// The lines before the report (errors and other messages).
+std::vector<std::string> Messages(const std::vector<std::string> &lines);
+
+/// Lines for EXPECT_EQ comparisons.
+using Lines = std::vector<std::string>;
+
+#endif // FERROX_TESTS_HARNESS_H

@@ -115,20 +115,53 @@ bool Ferrox::Exists(const std::string &name) const {
 }
 
 RunResult Ferrox::Run(const std::vector<std::string> &args, int timeoutSeconds) {
+  return Spawn(m_Install + "ferrox", args, false, timeoutSeconds);
+}
+
+int Ferrox::RunOther(const std::vector<std::string> &args, int timeoutSeconds) {
+  if (args.empty())
+    return -1;
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  return Spawn(args[0], rest, true, timeoutSeconds).status;
+}
+
+bool ProgramInPath(const std::string &program) {
+  const char *path = std::getenv("PATH");
+  if (path == nullptr)
+    return false;
+  std::string list = path;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find(':', start);
+    if (end == std::string::npos)
+      end = list.size();
+    std::string candidate = list.substr(start, end - start) + "/" + program;
+    if (access(candidate.c_str(), X_OK) == 0)
+      return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+RunResult Ferrox::Spawn(const std::string &program,
+                        const std::vector<std::string> &args, bool searchPath,
+                        int timeoutSeconds) {
   RunResult result;
   std::string outputPath = m_Root + "stdout.txt";
-  std::string program = m_Install + "ferrox";
   pid_t child = fork();
   if (child == 0) {
     int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0 || dup2(fd, 1) < 0 || chdir(m_Work.c_str()) != 0)
       _exit(127);
     std::vector<char *> argv;
-    argv.push_back(program.data());
+    argv.push_back(const_cast<char *>(program.c_str()));
     for (const std::string &arg : args)
       argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    if (searchPath)
+      execvp(program.c_str(), argv.data());
+    else
+      execv(program.c_str(), argv.data());
     _exit(127);
   }
   auto deadline =

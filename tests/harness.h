@@ -51,6 +51,9 @@ protected:
 
   /// Runs the installed program with `args` in the working folder.
   RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
+  /// Runs any program (looked up in PATH) in the working folder; returns
+  /// its exit status, or -1 when it could not run.
+  int RunOther(const std::vector<std::string> &args, int timeoutSeconds = 60);
   /// Writes `source` to prog.src and assembles it into out.img with `switches`.
   RunResult Assemble(const std::string &source,
                      const std::vector<std::string> &switches = {});
@@ -59,10 +62,16 @@ protected:
   std::string Bytes(const std::string &source);
 
 private:
+  RunResult Spawn(const std::string &program, const std::vector<std::string> &args,
+                  bool searchPath, int timeoutSeconds);
+
   std::string m_Root;
   std::string m_Install;
   std::string m_Work;
 };
+
+/// Whether `program` can be found in PATH.
+bool ProgramInPath(const std::string &program);
 
 /// Bytes from a list of values 0-255.
 std::string B(std::initializer_list<int> bytes);

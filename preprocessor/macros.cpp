@@ -175,7 +175,9 @@ void ExpandMacros(CSourceLine &line) {
       g_Expanded.AppendEncoded(
           top.tokens.Encoded().substr(at, top.tokens.GetCursor() - at));
     } else if (macro->m_Expanding) {
-      ReportErrorAt(802, "\"" + macro->Name() + "\" recursive macro expansion",
+      // Name the macro whose replacement led back to one being expanded.
+      const CMacro *closing = top.macro != nullptr ? top.macro : macro;
+      ReportErrorAt(802, "\"" + closing->Name() + "\" recursive macro expansion",
                     line.FileName(), line.GetLineNumber());
       top.tokens.SetCursor(at);
       AppendRemainder();

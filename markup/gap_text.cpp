@@ -21,7 +21,8 @@ void CGapText::Erase(std::size_t from, std::size_t count) {
     return;
   std::size_t to = from + count;
   // Bring the gap to the nearer end of the range, then widen it over the range.
-  std::size_t toFrom = from > m_GapStart ? from - m_GapStart : m_GapStart - from;
+  std::size_t toFrom =
+      from > m_GapStart ? from - m_GapStart : m_GapStart - from;
   std::size_t toTo = to > m_GapStart ? to - m_GapStart : m_GapStart - to;
   if (toFrom <= toTo) {
     MoveGap(from);

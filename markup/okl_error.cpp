@@ -45,15 +45,14 @@ std::string FormatUtcNow() {
   platform::UtcTime now = platform::CurrentUtcTime();
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.4u-%.2u-%.2u %.2u:%.2u:%.2u",
-                now.year, now.month, now.day, now.hour, now.minute,
-                now.second);
+                now.year, now.month, now.day, now.hour, now.minute, now.second);
   return buffer;
 }
 
 /// Advances the report number, wrapping instead of overflowing.
 void AdvanceErrorNumber() {
-  g_ErrorNumber = static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(g_ErrorNumber) + 1u);
+  g_ErrorNumber =
+      static_cast<std::int32_t>(static_cast<std::uint32_t>(g_ErrorNumber) + 1u);
 }
 
 // Buffer sizes, terminator included, that the names are read into.
@@ -180,7 +179,8 @@ void CError::WriteReport(CErrorLog &log) const {
 
 CParserError::CParserError(std::string_view text, std::uint32_t position)
     : CError("Błąd parsera") {
-  constexpr std::size_t kMaxPosition = std::numeric_limits<std::uint32_t>::max();
+  constexpr std::size_t kMaxPosition =
+      std::numeric_limits<std::uint32_t>::max();
   if (position == kEndOfText)
     position = static_cast<std::uint32_t>(std::min(text.size(), kMaxPosition));
   m_Position = position;

@@ -77,8 +77,8 @@ public:
   /// Appends this error's report to `log` and advances g_ErrorNumber.
   virtual void WriteReport(CErrorLog &log) const;
 
-  std::string m_Message;    ///< UTF-8 text of the error.
-  std::string m_SourceFile; ///< The source concerned; empty when not given.
+  std::string m_Message;     ///< UTF-8 text of the error.
+  std::string m_SourceFile;  ///< The source concerned; empty when not given.
   std::int32_t m_SourceLine; ///< A line of that source; -1 when not given.
 };
 
@@ -104,15 +104,15 @@ class COKLError : public CParserError {
 public:
   /// The error codes of the markup reader.
   enum : std::int32_t {
-    kLevelMismatch = 0,   ///< A closing bracket with nothing open.
-    kBadCharacter = 1,    ///< A document the reader cannot address.
-    kSectionMismatch = 2, ///< A closing bracket of the wrong kind.
-    kUnexpectedEnd = 3,   ///< An unterminated quoted value or comment.
-    kEntityError = 4,     ///< A malformed or runaway entity reference.
-    kDirectiveError = 5,  ///< A malformed or unknown directive.
+    kLevelMismatch = 0,    ///< A closing bracket with nothing open.
+    kBadCharacter = 1,     ///< A document the reader cannot address.
+    kSectionMismatch = 2,  ///< A closing bracket of the wrong kind.
+    kUnexpectedEnd = 3,    ///< An unterminated quoted value or comment.
+    kEntityError = 4,      ///< A malformed or runaway entity reference.
+    kDirectiveError = 5,   ///< A malformed or unknown directive.
     kSpecialCharError = 6, ///< A malformed special character.
-    kIncludeError = 7,    ///< An included file that cannot be read.
-    kIncludeLimit = 8,    ///< Too many inclusions in one document.
+    kIncludeError = 7,     ///< An included file that cannot be read.
+    kIncludeLimit = 8,     ///< Too many inclusions in one document.
   };
 
   /// Error `code` at byte `position` of the reader's current `text`.

@@ -13,6 +13,7 @@
 #include "util/paths.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace qz {
@@ -47,7 +48,8 @@ void COKLRead::EnterConstruct(std::int32_t code) {
 void COKLRead::ReplaceConstruct(std::uint32_t place,
                                 std::string_view replacement,
                                 std::int32_t code) {
-  std::size_t erased = m_Pos > place ? m_Pos - place : 0;
+  std::size_t end = std::min<std::size_t>(m_Pos, Length());
+  std::size_t erased = end > place ? end - place : 0;
   if (!replacement.empty()) {
     std::int64_t inserted =
         m_InsertedBytes + static_cast<std::int64_t>(replacement.size());
@@ -212,7 +214,14 @@ void COKLRead::ReadIncludedFile(const std::string &baseDirectory,
   // A zero byte would cut the name short and open a different file.
   if (fileName.find('\0') != std::string::npos)
     Raise(COKLError::kIncludeError);
-  if (!ReadWholeFile(ResolvePath(baseDirectory, fileName), *output))
+  // Read no more than the document can still take in, so that a huge file
+  // or an endless device fails early instead of filling memory.
+  std::int64_t room = m_InsertLimit - m_InsertedBytes;
+  std::int64_t documentRoom = static_cast<std::int64_t>(kMaxDocumentSize) -
+                              static_cast<std::int64_t>(Length());
+  room = std::max<std::int64_t>(0, std::min(room, documentRoom));
+  if (!ReadWholeFileUpTo(ResolvePath(baseDirectory, fileName), *output,
+                         static_cast<std::size_t>(room)))
     Raise(COKLError::kIncludeError);
 }
 

@@ -154,10 +154,9 @@ char COKLRead::ReadLongSpecialChar() {
   if (number.empty())
     Raise(COKLError::kSpecialCharError);
   // A leading lower-case "x" marks hexadecimal; anything else is decimal.
-  std::uint32_t value =
-      number[0] == 'x'
-          ? ParseHex(std::string_view(number).substr(1))
-          : static_cast<std::uint32_t>(ParseLong(number));
+  std::uint32_t value = number[0] == 'x'
+                            ? ParseHex(std::string_view(number).substr(1))
+                            : static_cast<std::uint32_t>(ParseLong(number));
   --m_MarkupDepth;
   return static_cast<char>(static_cast<unsigned char>(value & 0xFFu));
 }

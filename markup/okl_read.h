@@ -41,19 +41,21 @@ inline constexpr std::int32_t kMaxMarkupDepth = 200;
 inline constexpr std::int64_t kMaxEntityReplacements = 1000000;
 
 /// Most bytes that replacements (entity texts, directive output, included
-/// files) may insert into one document (256 MiB). Passing it raises error 4
+/// files) may insert into one document (16 MiB). Passing it raises error 4
 /// for an entity reference, 7 for an inclusion and 5 for other directives.
-inline constexpr std::int64_t kMaxInsertedBytes = std::int64_t{1} << 28;
+inline constexpr std::int64_t kMaxInsertedBytes = std::int64_t{1} << 24;
 
 /// A document under a cursor: the caller's text, the reader's working copy of
 /// it and the brackets open at the cursor. It has no virtual operations.
 ///
-/// The reader edits its working copy as it reads (in a gap buffer, so that
-/// edits near the cursor are cheap). The caller's text receives the edited
-/// document whenever the reader raises an error and when it is destroyed.
+/// The working copy is taken at construction and edited as the reader reads
+/// (in a gap buffer, so that edits near the cursor are cheap). The caller's
+/// text receives the edited document whenever the reader raises an error and
+/// when it is destroyed.
 class COKLParser {
 public:
   /// A parser over `text`, which the caller keeps alive while it works.
+  /// Raises error 1 for a text longer than kMaxDocumentSize.
   explicit COKLParser(std::string &text);
   COKLParser(const COKLParser &) = delete;
   COKLParser &operator=(const COKLParser &) = delete;
@@ -61,7 +63,7 @@ public:
   /// The document as edited so far.
   std::string CurrentText() const { return m_Buffer.Str(); }
 
-  std::string &m_Text;  ///< The caller's text (see the class comment).
+  std::string &m_Text;     ///< The caller's text (see the class comment).
   std::uint32_t m_Pos = 0; ///< Cursor: index of the next byte to examine.
   /// The opening bracket of every open section and markup construct,
   /// innermost last.
@@ -104,7 +106,8 @@ public:
   virtual void OnDirective(const std::string &name, std::string &output);
   /// Puts the whole text of `fileName`, resolved against `baseDirectory`,
   /// into `*output`. Does nothing when `output` is null; raises error 7 when
-  /// the file cannot be read.
+  /// the file cannot be read or holds more than the document can still take
+  /// in (see kMaxInsertedBytes).
   virtual void ReadIncludedFile(const std::string &baseDirectory,
                                 const std::string &fileName,
                                 std::string *output);

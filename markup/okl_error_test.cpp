@@ -59,9 +59,9 @@ TEST(OklErrorReport, PolishLettersAreWrittenInWindows1250ThereOnly) {
   EXPECT_EQ(EncodeReportText("Błąd", TextEncoding::Utf8), "Błąd");
 }
 
-/// The lines of the log, split at CR LF, from the n-th line equal to `first`
+/// The lines of the log, split at CR LF, from the first line equal to `first`
 /// on.
-Lines LinesFrom(const std::string &bytes, const std::string &first, int n) {
+Lines LinesFrom(const std::string &bytes, const std::string &first) {
   Lines lines;
   std::size_t start = 0;
   for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos;
@@ -69,8 +69,8 @@ Lines LinesFrom(const std::string &bytes, const std::string &first, int n) {
     lines.push_back(bytes.substr(start, end - start));
   EXPECT_EQ(start, bytes.size()) << "the log does not end with CR LF";
   for (std::size_t i = 0; i < lines.size(); ++i)
-    if (lines[i] == first && --n == 0)
-      return Lines(lines.begin() + i, lines.end());
+    if (lines[i] == first)
+      return Lines(lines.begin() + static_cast<std::ptrdiff_t>(i), lines.end());
   return {};
 }
 
@@ -90,7 +90,7 @@ TEST(OklErrorReport, ReportsAreAppendedBlockByBlockAndNumbered) {
   std::string bytes = stream.str();
   fs::remove(path);
 
-  Lines first = LinesFrom(bytes, "earlier", 1);
+  Lines first = LinesFrom(bytes, "earlier");
   ASSERT_GE(first.size(), 7u);
   EXPECT_EQ(first[1], "");
   EXPECT_EQ(first[2], "Środowisko");
@@ -115,11 +115,11 @@ TEST(OklErrorReport, ReportsAreAppendedBlockByBlockAndNumbered) {
                     "  Typ        : 3",
                     "  Komunikat  : Niespodziewany koniec dokumentu",
                     ""};
-  Lines okl = LinesFrom(bytes, "Błąd", 1);
+  Lines okl = LinesFrom(bytes, "Błąd");
   okl.resize(std::min(okl.size(), expected.size()));
   EXPECT_EQ(okl, expected);
 
-  Lines general = LinesFrom(bytes, "Źródło", 1);
+  Lines general = LinesFrom(bytes, "Źródło");
   EXPECT_EQ(general,
             (Lines{"Źródło", "  Plik       : prog.src", "  Wiersz     : 0",
                    "Błąd", "  Numer      : 2", "  Komunikat  : Brak pliku"}));

@@ -57,6 +57,34 @@ bool ReadWholeFile(const std::string &path, std::string &content) {
   return ok;
 }
 
+bool ReadWholeFileUpTo(const std::string &path, std::string &content,
+                       std::size_t maxSize) {
+  platform::FileHandle file = platform::OpenForRead(path);
+  if (file == platform::kNoFile)
+    return false;
+  content.clear();
+  bool ok = true;
+  static char block[1 << 16];
+  for (;;) {
+    // Ask for one byte more than may still come, to notice an oversized file
+    // without reading far past the bound.
+    std::size_t room = maxSize - content.size();
+    std::size_t want = room < sizeof block ? room + 1 : sizeof block;
+    std::size_t got = 0;
+    ok = platform::ReadBytes(file, block, want, &got);
+    if (!ok || got == 0)
+      break;
+    if (got > room) {
+      content.append(block, room);
+      ok = false;
+      break;
+    }
+    content.append(block, got);
+  }
+  platform::CloseFile(file);
+  return ok;
+}
+
 std::string ModulePath() { return platform::ModulePath(); }
 
 std::string ProgramDirectory() {

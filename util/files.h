@@ -2,6 +2,7 @@
 #ifndef FERROX_UTIL_FILES_H
 #define FERROX_UTIL_FILES_H
 
+#include <cstddef>
 #include <string>
 
 /// True when `path` is not empty, exists, and is not a directory.
@@ -11,6 +12,12 @@ bool FileExists(const std::string &path);
 /// (content unchanged) or a read fails (content keeps what was read). Files
 /// of 2 GiB or more are refused: sizes are counted in 32 bits.
 bool ReadWholeFile(const std::string &path, std::string &content);
+
+/// ReadWholeFile for a file of at most `maxSize` bytes: false as soon as more
+/// turn up (content then holds the first `maxSize` bytes), so that a huge
+/// file or an endless device cannot fill memory.
+bool ReadWholeFileUpTo(const std::string &path, std::string &content,
+                       std::size_t maxSize);
 
 /// Full path of the running program's file.
 std::string ModulePath();

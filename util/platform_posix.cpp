@@ -14,7 +14,14 @@ namespace platform {
 
 namespace {
 
+/// A path with a zero byte inside would name a different, shorter path.
+bool IsUsablePath(const std::string &path) {
+  return !path.empty() && path.find('\0') == std::string::npos;
+}
+
 FileHandle OpenWith(const std::string &path, int flags) {
+  if (!IsUsablePath(path))
+    return kNoFile;
   int fd;
   do {
     fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -123,16 +130,18 @@ std::uint64_t FileSizeOf(FileHandle file) {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
-bool RemoveFile(const std::string &path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string &path) {
+  return IsUsablePath(path) && ::unlink(path.c_str()) == 0;
+}
 
 bool IsExistingFile(const std::string &path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return IsUsablePath(path) && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 FileIdentity IdentityOfPath(const std::string &path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0)
+  if (!IsUsablePath(path) || ::stat(path.c_str(), &st) != 0)
     return {};
   return {static_cast<std::uint64_t>(st.st_dev),
           static_cast<std::uint64_t>(st.st_ino), true};

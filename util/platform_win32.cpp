@@ -3,7 +3,9 @@
 #include "util/platform.h"
 
 #define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <vector>
@@ -14,6 +16,11 @@ namespace {
 
 HANDLE Win(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
+/// A path with a zero byte inside would name a different, shorter path.
+bool IsUsablePath(const std::string &path) {
+  return !path.empty() && path.find('\0') == std::string::npos;
+}
+
 FileHandle FromWin(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? kNoFile
                                         : reinterpret_cast<FileHandle>(handle);
@@ -22,18 +29,24 @@ FileHandle FromWin(HANDLE handle) {
 } // namespace
 
 FileHandle OpenForRead(const std::string &path) {
+  if (!IsUsablePath(path))
+    return kNoFile;
   return FromWin(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                              nullptr));
 }
 
 FileHandle CreateForWrite(const std::string &path) {
+  if (!IsUsablePath(path))
+    return kNoFile;
   return FromWin(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              nullptr));
 }
 
 FileHandle OpenForAppend(const std::string &path) {
+  if (!IsUsablePath(path))
+    return kNoFile;
   return FromWin(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
@@ -118,10 +131,12 @@ std::uint64_t FileSizeOf(FileHandle file) {
 }
 
 bool RemoveFile(const std::string &path) {
-  return DeleteFileA(path.c_str()) != 0;
+  return IsUsablePath(path) && DeleteFileA(path.c_str()) != 0;
 }
 
 bool IsExistingFile(const std::string &path) {
+  if (!IsUsablePath(path))
+    return false;
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -138,6 +153,8 @@ FileIdentity IdentityOfFile(FileHandle file) {
 }
 
 FileIdentity IdentityOfPath(const std::string &path) {
+  if (!IsUsablePath(path))
+    return {};
   HANDLE handle = CreateFileA(path.c_str(), 0,
                               FILE_SHARE_READ | FILE_SHARE_WRITE |
                                   FILE_SHARE_DELETE,

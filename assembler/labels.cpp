@@ -36,10 +36,9 @@ std::string_view MakeKey(std::string_view lowerPath, std::string_view name) {
   g_Key.assign(lowerPath);
   if (!lowerPath.empty())
     g_Key += '.';
-  std::size_t start = g_Key.size();
-  g_Key.append(name);
-  for (std::size_t i = start; i < g_Key.size(); ++i)
-    g_Key[i] = platform::LowerChar(g_Key[i]);
+  const unsigned char *lower = platform::LowerCaseTable();
+  for (char c : name)
+    g_Key.push_back(static_cast<char>(lower[static_cast<unsigned char>(c)]));
   return g_Key;
 }
 

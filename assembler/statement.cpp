@@ -55,8 +55,9 @@ Command FindCommand(std::string_view word, std::int32_t &kind) {
   if (word.size() > kLongestKeyword)
     return Command::None;
   char buffer[kLongestKeyword];
+  const unsigned char *lowerCase = platform::LowerCaseTable();
   for (std::size_t i = 0; i < word.size(); ++i)
-    buffer[i] = platform::LowerChar(word[i]);
+    buffer[i] = static_cast<char>(lowerCase[static_cast<unsigned char>(word[i])]);
   std::string_view lower(buffer, word.size());
 
   struct Family {
@@ -117,10 +118,11 @@ bool RunCommand(Command command, std::int32_t kind, CSourceLine &line) {
 } // namespace
 
 bool ReadLabelPrefix(CSourceLine &line, std::string_view &name) {
+  if (line.AtEnd() || line.CurrentKind() != TOKEN_IDENTIFIER)
+    return false;
   CTokenList::Cursor saved = line.GetCursor();
-  std::string_view identifier;
-  if (TakeToken(line, TOKEN_IDENTIFIER, &identifier) &&
-      AcceptToken(line, TOKEN_SYMBOL, ":")) {
+  std::string_view identifier = line.Next().text;
+  if (AcceptSymbol(line, ':')) {
     name = identifier;
     return true;
   }

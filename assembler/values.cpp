@@ -126,9 +126,12 @@ std::string g_ValueBytes;
 
 } // namespace
 
-bool EncodeDirectValue(std::int32_t kind, const CParameter &parameter,
-                       std::string &bytes) {
-  bytes.clear();
+namespace {
+
+/// The bits and width of a numeric kind's value; false for other kinds and
+/// when the value cannot be read.
+bool EncodeNumber(std::int32_t kind, const CParameter &parameter,
+                  std::uint64_t &bits, int &width) {
   switch (kind) {
   case KIND_1U:
   case KIND_2U:
@@ -139,26 +142,46 @@ bool EncodeDirectValue(std::int32_t kind, const CParameter &parameter,
   case KIND_4I:
   case KIND_8I: {
     IntegerKind integer = IntegerKindOf(kind);
-    std::uint64_t bits;
-    if (!ReadIntegerValue(parameter, integer, bits))
-      return false;
-    AppendLittleEndian(bytes, bits, integer.bytes);
-    return true;
+    width = integer.bytes;
+    return ReadIntegerValue(parameter, integer, bits);
   }
   case KIND_4F: {
     double value;
     if (!ReadFloatValue(parameter, value))
       return false;
-    AppendLittleEndian(bytes, std::bit_cast<std::uint32_t>(ToFloat(value)), 4);
+    bits = std::bit_cast<std::uint32_t>(ToFloat(value));
+    width = 4;
     return true;
   }
   case KIND_8F: {
     double value;
     if (!ReadFloatValue(parameter, value))
       return false;
-    AppendLittleEndian(bytes, std::bit_cast<std::uint64_t>(value), 8);
+    bits = std::bit_cast<std::uint64_t>(value);
+    width = 8;
     return true;
   }
+  default:
+    return false;
+  }
+}
+
+bool IsNumericKind(std::int32_t kind) { return kind >= KIND_1U && kind <= KIND_8F; }
+
+} // namespace
+
+bool EncodeDirectValue(std::int32_t kind, const CParameter &parameter,
+                       std::string &bytes) {
+  bytes.clear();
+  if (IsNumericKind(kind)) {
+    std::uint64_t bits;
+    int width;
+    if (!EncodeNumber(kind, parameter, bits, width))
+      return false;
+    AppendLittleEndian(bytes, bits, width);
+    return true;
+  }
+  switch (kind) {
   case KIND_0S:
   case KIND_1S:
   case KIND_2S:
@@ -244,18 +267,15 @@ std::int64_t TruncateToInt64(double value) {
 bool ParseParameter(CSourceLine &line, CParameter &parameter) {
   parameter.mode = MODE_NONE;
   parameter.label = std::string_view();
-  AcceptToken(line, TOKEN_SYMBOL, ",");
+  AcceptSymbol(line, ',');
   std::string_view label;
   if (ReadLabelPrefix(line, label))
     parameter.label = label;
-  while (!line.AtEnd()) {
-    CToken token = line.Current();
-    if (token.kind != TOKEN_SYMBOL)
-      break;
-    std::int32_t mode = token.text == "&"   ? MODE_VALUE
-                        : token.text == "^" ? MODE_CARET
-                        : token.text == "*" ? MODE_STAR
-                                            : MODE_NONE;
+  for (;;) {
+    std::int32_t mode = line.AtSymbol('&')   ? MODE_VALUE
+                        : line.AtSymbol('^') ? MODE_CARET
+                        : line.AtSymbol('*') ? MODE_STAR
+                                             : MODE_NONE;
     if (mode == MODE_NONE)
       break;
     if (parameter.mode == MODE_NONE)
@@ -267,10 +287,9 @@ bool ParseParameter(CSourceLine &line, CParameter &parameter) {
     return false;
   }
   CTokenList::Cursor begin = line.GetCursor();
-  parameter.first = line.Current();
-  line.Advance();
+  parameter.first = line.Next();
   if (parameter.first.kind == TOKEN_IDENTIFIER) {
-    while (AcceptToken(line, TOKEN_SYMBOL, ".")) {
+    while (AcceptSymbol(line, '.')) {
       if (!TakeToken(line, TOKEN_IDENTIFIER)) {
         Expected(501, line);
         return false;
@@ -319,6 +338,12 @@ bool writeParameter(std::int32_t kind, std::int32_t mode,
       if (!ReadInt32(parameter, value))
         return false;
       return WriteLittleEndian(static_cast<std::uint32_t>(value), 4);
+    }
+    if (IsNumericKind(kind)) {
+      std::uint64_t bits;
+      int width;
+      return EncodeNumber(kind, parameter, bits, width) &&
+             WriteLittleEndian(bits, width);
     }
     if (!EncodeDirectValue(kind, parameter, g_ValueBytes))
       return false;

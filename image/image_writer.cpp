@@ -23,11 +23,21 @@ constexpr std::size_t kBufferSize = 1 << 16;
 platform::FileHandle g_File = platform::kNoFile;
 std::string g_Path;
 platform::FileIdentity g_Identity;
+/// Only an ordinary file is removed on an error; a device or pipe given as
+/// the destination is left in place.
+bool g_Removable = false;
 /// File offset at which the buffered bytes begin.
 std::uint64_t g_FilePointer = 0;
 std::vector<char> g_Buffer;
 std::size_t g_Buffered = 0;
 std::uint64_t g_PatchPosition = 0;
+/// Patches go through a window of the file: the bytes around a patch are
+/// read once, patched in memory and written back when the next patch falls
+/// elsewhere, so thousands of 4-byte patches cost a few large writes.
+std::vector<char> g_Window;
+std::uint64_t g_WindowStart = 0;
+std::size_t g_WindowSize = 0;
+bool g_WindowDirty = false;
 std::vector<platform::FileIdentity> g_Protected;
 
 /// Counters are 32-bit and wrap like the machine's addresses.
@@ -44,6 +54,19 @@ bool Flush() {
   g_FilePointer += g_Buffered;
   g_Buffered = 0;
   return ok;
+}
+
+bool FlushWindow() {
+  if (!g_WindowDirty)
+    return true;
+  g_WindowDirty = false;
+  return platform::WriteBytesAt(g_File, g_WindowStart, g_Window.data(),
+                                g_WindowSize);
+}
+
+void DropWindow() {
+  g_WindowDirty = false;
+  g_WindowSize = 0;
 }
 
 bool FailWrite() {
@@ -100,6 +123,7 @@ bool OpenDestinationFile(const std::string &path) {
     return false;
   }
   g_Identity = platform::IdentityOfFile(g_File);
+  g_Removable = platform::IsRegularFile(g_File);
   g_Buffer.resize(kBufferSize);
   return true;
 }
@@ -132,6 +156,10 @@ void PatchBootInfo(bool noDisk) {
   if (g_File == platform::kNoFile)
     return;
   if (!Flush()) {
+    FailWrite();
+    return;
+  }
+  if (!FlushWindow()) {
     FailWrite();
     return;
   }
@@ -196,16 +224,41 @@ void SeekOutput(std::uint64_t offset) {
 bool WriteOutputRaw(const void *bytes, std::size_t count) {
   if (g_File == platform::kNoFile)
     return true;
-  if (!platform::WriteBytesAt(g_File, g_PatchPosition, bytes, count))
-    return FailWrite();
+  std::uint64_t at = g_PatchPosition;
   g_PatchPosition += count;
+  bool inWindow = at >= g_WindowStart && g_WindowSize >= count &&
+                  at - g_WindowStart <= g_WindowSize - count;
+  if (!inWindow) {
+    if (!FlushWindow())
+      return FailWrite();
+    DropWindow();
+    // The window covers the patch and what follows it, up to the end of
+    // the bytes written so far.
+    std::uint64_t end = g_FilePointer + g_Buffered;
+    std::uint64_t available = end > at ? end - at : 0;
+    std::size_t size = static_cast<std::size_t>(
+        std::min<std::uint64_t>(available, kBufferSize));
+    if (size < count) {
+      if (!platform::WriteBytesAt(g_File, at, bytes, count))
+        return FailWrite();
+      return true;
+    }
+    g_Window.resize(kBufferSize);
+    if (!Flush() ||
+        !platform::ReadBytesAt(g_File, at, g_Window.data(), size))
+      return FailWrite();
+    g_WindowStart = at;
+    g_WindowSize = size;
+  }
+  std::memcpy(g_Window.data() + (at - g_WindowStart), bytes, count);
+  g_WindowDirty = true;
   return true;
 }
 
 void CloseDestinationFile() {
   if (g_File == platform::kNoFile)
     return;
-  if (!Flush()) {
+  if (!Flush() || !FlushWindow()) {
     FailWrite();
     return;
   }
@@ -219,7 +272,11 @@ void DeleteDestinationFile() {
   platform::CloseFile(g_File);
   g_File = platform::kNoFile;
   g_Buffered = 0;
-  platform::RemoveFile(g_Path);
+  DropWindow();
+  // Remove the file only if the path still names the file that was opened.
+  if (g_Removable &&
+      platform::SameFile(platform::IdentityOfPath(g_Path), g_Identity))
+    platform::RemoveFile(g_Path);
 }
 
 bool IsOutputOpen() { return g_File != platform::kNoFile; }
@@ -227,7 +284,7 @@ bool IsOutputOpen() { return g_File != platform::kNoFile; }
 std::uint64_t GetOutputFileSize() {
   if (g_File == platform::kNoFile)
     return 0;
-  if (!Flush()) {
+  if (!Flush() || !FlushWindow()) {
     FailWrite();
     return 0;
   }
@@ -256,6 +313,7 @@ void ResetImageWriter() {
   g_FilePointer = 0;
   g_Buffered = 0;
   g_PatchPosition = 0;
+  DropWindow();
   g_Protected.clear();
   g_Offset = 0;
   g_ImageSize = 0;

@@ -102,12 +102,13 @@ void DefinePredefinedMacros() {
 }
 
 CMacro *FindMacro(std::string_view name) {
+  const unsigned char *lower = platform::LowerCaseTable();
   if (name.empty() || name.size() > g_LongestName ||
-      !g_FirstBytes.test(static_cast<unsigned char>(platform::LowerChar(name[0]))))
+      !g_FirstBytes.test(lower[static_cast<unsigned char>(name[0])]))
     return nullptr;
   g_LowerName.resize(name.size());
   for (std::size_t i = 0; i < name.size(); ++i)
-    g_LowerName[i] = platform::LowerChar(name[i]);
+    g_LowerName[i] = static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
   std::unique_ptr<CMacro> *found = g_Macros.Find(g_LowerName);
   return found != nullptr ? found->get() : nullptr;
 }
@@ -137,14 +138,19 @@ void DefineMacro(CSourceLine &line) {
 void ExpandMacros(CSourceLine &line) {
   // Most lines hold no macro: find the first one before copying anything.
   line.Rewind();
+  CTokenList::Cursor first = 0;
+  bool found = false;
   while (!line.AtEnd()) {
-    CToken token = line.Current();
-    if (token.kind == TOKEN_IDENTIFIER && FindMacro(token.text) != nullptr)
+    first = line.GetCursor();
+    CToken token = line.Next();
+    if (token.kind == TOKEN_IDENTIFIER && FindMacro(token.text) != nullptr) {
+      found = true;
       break;
-    line.Advance();
+    }
   }
-  if (line.AtEnd())
+  if (!found)
     return;
+  line.SetCursor(first);
 
   g_Expanded.Clear();
   g_Expanded.AppendEncoded(line.Encoded().substr(0, line.GetCursor()));

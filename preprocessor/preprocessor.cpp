@@ -7,6 +7,7 @@
 #include "preprocessor/macros.h"
 #include "source/lexer.h"
 #include "source/token.h"
+#include "util/platform.h"
 #include "util/text.h"
 
 #include <string>
@@ -19,9 +20,14 @@ enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define 
 /// cursor is left after it. Only conditionals count while skipping.
 Directive ReadDirective(CSourceLine &line, bool skipping) {
   line.Rewind();
-  std::string_view word;
-  if (!TakeToken(line, TOKEN_IDENTIFIER, &word) || word.size() < 4 ||
-      word.size() > 7)
+  if (line.AtEnd() || line.CurrentKind() != TOKEN_IDENTIFIER)
+    return Directive::None;
+  std::string_view word = line.Next().text;
+  // Every directive name starts with d, e or i and has 4 to 7 letters.
+  if (word.size() < 4 || word.size() > 7)
+    return Directive::None;
+  char first = platform::LowerChar(word[0]);
+  if (first != 'd' && first != 'e' && first != 'i')
     return Directive::None;
   struct Name {
     std::string_view text;

@@ -8,7 +8,9 @@
 #include "util/numbers.h"
 #include "util/paths.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 std::string_view g_LexFile;
 std::int32_t g_LexLine = 0;
@@ -59,9 +61,29 @@ bool IsHexDigit(char c) {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
-/// Tokens of the line being lexed, and decoded string text.
-CTokenWriter g_LineTokens;
+/// Encoded tokens of the line being lexed. The buffer always has room for
+/// the worst case of the line (every byte a one-byte token with its
+/// header), so appending needs no capacity checks.
+std::vector<std::uint8_t> g_LineBuffer;
+std::uint8_t *g_LineOut = nullptr;
+std::uint8_t *g_LineStart = nullptr;
+/// Decoded text of a string with escapes.
 std::string g_StringText;
+
+void BeginLine(std::size_t length) {
+  std::size_t needed = 2 * length + tokencode::kMaxOverhead;
+  if (g_LineBuffer.size() < needed)
+    g_LineBuffer.resize(std::max(needed, g_LineBuffer.size() * 2));
+  g_LineStart = g_LineOut = g_LineBuffer.data();
+}
+
+bool LineEmpty() { return g_LineOut == g_LineStart; }
+
+void EmitSymbol(char c) { *g_LineOut++ = tokencode::SymbolHeader(c); }
+
+void EmitText(TokenKind kind, std::string_view text) {
+  g_LineOut += tokencode::EncodeText(g_LineOut, kind, text);
+}
 
 void ReportLexError(int code, std::string_view message) {
   ReportErrorAt(code, message, g_LexFile, g_LexLine);
@@ -129,7 +151,7 @@ std::size_t ScanString(std::string_view text, std::size_t at) {
   while (end < text.size() && text[end] != delimiter && text[end] != '\\')
     ++end;
   if (end < text.size() && text[end] == delimiter) {
-    g_LineTokens.Append(TOKEN_STRING, text.substr(i, end - i));
+    EmitText(TOKEN_STRING, text.substr(i, end - i));
     return end + 1;
   }
   g_StringText.assign(text.substr(i, end - i));
@@ -139,7 +161,7 @@ std::size_t ScanString(std::string_view text, std::size_t at) {
     if (c == '\\') {
       i = DecodeEscape(text, i);
     } else if (c == delimiter) {
-      g_LineTokens.Append(TOKEN_STRING, g_StringText);
+      EmitText(TOKEN_STRING, g_StringText);
       return i + 1;
     } else {
       g_StringText += c;
@@ -147,7 +169,7 @@ std::size_t ScanString(std::string_view text, std::size_t at) {
     }
   }
   ReportLexError(401, "Unexpected end of string");
-  g_LineTokens.Append(TOKEN_STRING, g_StringText);
+  EmitText(TOKEN_STRING, g_StringText);
   return i;
 }
 
@@ -170,42 +192,46 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
                   std::int32_t includeDepth) {
   g_LexFile = FileNameOf(fileId);
   g_LexLine = lineNumber;
-  g_LineTokens.Clear();
   *position = g_SourceLines.End();
+  BeginLine(text.size());
 
+  const char *bytes = text.data();
+  std::size_t size = text.size();
   std::size_t i = SkipRun(text, 0, kBlank);
-  while (i < text.size()) {
-    char c = text[i];
-    if (Is(c, kSymbol)) {
-      g_LineTokens.Append(TOKEN_SYMBOL, text.substr(i, 1));
+  while (i < size) {
+    std::uint8_t cls = kClasses[static_cast<unsigned char>(bytes[i])];
+    if (cls & kSymbol) {
+      EmitSymbol(bytes[i]);
       ++i;
-    } else if (Is(c, kIdentifierStart)) {
+    } else if (cls & kIdentifierStart) {
       std::size_t end = SkipRun(text, i + 1, kIdentifierPart);
-      g_LineTokens.Append(TOKEN_IDENTIFIER, text.substr(i, end - i));
+      EmitText(TOKEN_IDENTIFIER, text.substr(i, end - i));
       i = end;
-    } else if (Is(c, kNumberStart)) {
+    } else if (cls & kNumberStart) {
       std::size_t end = SkipRun(text, i + 1, kNumberPart);
-      g_LineTokens.Append(TOKEN_NUMBER, text.substr(i, end - i));
+      EmitText(TOKEN_NUMBER, text.substr(i, end - i));
       i = end;
-    } else if (Is(c, kQuote)) {
+    } else if (cls & kQuote) {
       i = ScanString(text, i);
-    } else if (c == ';') {
+    } else if (bytes[i] == ';') {
       break;
     } else {
       ReportLexError(400, "General syntax error");
       // A line that has tokens keeps them and loading goes on; a line that
       // starts with the bad byte ends the file.
-      if (g_LineTokens.Empty())
+      if (LineEmpty())
         return false;
       break;
     }
     i = SkipRun(text, i, kBlank);
   }
 
-  if (g_LineTokens.Empty())
+  if (LineEmpty())
     return true;
   CSourceLine *line = g_SourceLines.NewLine(fileId, lineNumber);
-  line->SetTokens(StoreTokens(g_LineTokens.Bytes()));
+  line->SetTokens(StoreTokens(std::string_view(
+      reinterpret_cast<const char *>(g_LineStart),
+      static_cast<std::size_t>(g_LineOut - g_LineStart))));
   line->m_IncludeDepth = includeDepth;
   *position = g_SourceLines.InsertBeforeCursor(line);
   AddWrapping(g_SourceLineCount, 1);
@@ -233,35 +259,30 @@ bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
   std::string_view text = content;
   // Line numbers are counted in 32 bits and wrap rather than overflow.
   std::uint32_t lineNumber = 1;
-  std::size_t lineStart = 0;
-  bool previousWasCR = false;
-  auto lexLine = [&](std::size_t end) {
-    if (end == lineStart)
-      return true;
-    CSourceLine *position;
-    if (!TokenizeLine(text.substr(lineStart, end - lineStart), fileId,
-                      static_cast<std::int32_t>(lineNumber), &position,
-                      includeDepth))
-      return false;
-    if (firstLine != nullptr && *firstLine == g_SourceLines.End())
-      *firstLine = position;
-    return true;
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c != '\r' && c != '\n') {
-      previousWasCR = false;
-      continue;
+  const char *bytes = text.data();
+  std::size_t size = text.size();
+  std::size_t start = 0;
+  while (start < size) {
+    std::size_t end = start;
+    while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
+      ++end;
+    if (end > start) {
+      CSourceLine *position;
+      if (!TokenizeLine(text.substr(start, end - start), fileId,
+                        static_cast<std::int32_t>(lineNumber), &position,
+                        includeDepth))
+        return false;
+      if (firstLine != nullptr && *firstLine == g_SourceLines.End())
+        *firstLine = position;
     }
-    if (!lexLine(i))
-      return false;
-    lineStart = i + 1;
-    if (!(c == '\n' && previousWasCR))
-      ++lineNumber;
-    previousWasCR = c == '\r';
+    if (end == size)
+      break;
+    // CR LF, a lone CR and a lone LF each end one line (so LF CR ends two).
+    ++lineNumber;
+    if (bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n')
+      ++end;
+    start = end + 1;
   }
-  if (!lexLine(text.size()))
-    return false;
   AddWrapping(g_SourceFileCount, 1);
   return true;
 }

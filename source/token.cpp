@@ -5,19 +5,13 @@
 #include "driver/diagnostics.h"
 #include "util/arena.h"
 
+#include <cstring>
 #include <deque>
 #include <unordered_map>
 
 CLineList g_SourceLines;
 
 namespace {
-
-// Encoding: the header byte holds the kind in its top two bits. For symbols
-// the low six bits index kSymbols and nothing follows. For the other kinds
-// they hold the text length, or kLongLength followed by the length as a
-// little-endian base-128 number; the text follows.
-constexpr char kSymbols[] = ",:&^*.";
-constexpr std::uint8_t kLongLength = 63;
 
 CArena g_TokenStorage;
 // A deque keeps every name at its address, so views of names stay valid.
@@ -29,77 +23,20 @@ constexpr std::size_t kLinesPerBlock = 4096;
 } // namespace
 
 void CTokenWriter::Append(TokenKind kind, std::string_view text) {
-  std::uint8_t header = static_cast<std::uint8_t>(kind << 6);
-  if (kind == TOKEN_SYMBOL) {
-    const char *at = text.size() == 1 ? std::char_traits<char>::find(
-                                            kSymbols, sizeof kSymbols - 1, text[0])
-                                      : nullptr;
-    if (at != nullptr) {
-      m_Bytes += static_cast<char>(header | (at - kSymbols));
-      return;
-    }
-    // Symbols are always one of the six characters; anything else would be a
-    // programming error, so keep the stream well-formed as an identifier.
-    header = static_cast<std::uint8_t>(TOKEN_IDENTIFIER << 6);
+  if (kind == TOKEN_SYMBOL && text.size() == 1 && text[0] != '\0' &&
+      std::strchr(tokencode::kSymbols, text[0]) != nullptr) {
+    m_Bytes += static_cast<char>(tokencode::SymbolHeader(text[0]));
+    return;
   }
-  std::size_t length = text.size();
-  if (length < kLongLength) {
-    m_Bytes += static_cast<char>(header | length);
-  } else {
-    m_Bytes += static_cast<char>(header | kLongLength);
-    do {
-      std::uint8_t low = length & 0x7F;
-      length >>= 7;
-      m_Bytes += static_cast<char>(length != 0 ? (low | 0x80) : low);
-    } while (length != 0);
-  }
-  m_Bytes.append(text);
-}
-
-CToken CTokenList::Current() const {
-  const std::uint8_t *p = m_Data + m_Cursor;
-  std::uint8_t header = *p;
-  CToken token;
-  token.kind = static_cast<TokenKind>(header >> 6);
-  std::uint8_t low = header & 0x3F;
-  if (token.kind == TOKEN_SYMBOL) {
-    token.text = std::string_view(kSymbols + low, 1);
-    return token;
-  }
-  ++p;
-  std::size_t length = low;
-  if (low == kLongLength) {
-    length = 0;
-    unsigned shift = 0;
-    std::uint8_t byte;
-    do {
-      byte = *p++;
-      length |= static_cast<std::size_t>(byte & 0x7F) << shift;
-      shift += 7;
-    } while (byte & 0x80);
-  }
-  token.text = std::string_view(reinterpret_cast<const char *>(p), length);
-  return token;
-}
-
-std::uint32_t CTokenList::EncodedLength(std::uint32_t at) const {
-  const std::uint8_t *p = m_Data + at;
-  std::uint8_t header = *p;
-  if ((header >> 6) == TOKEN_SYMBOL)
-    return 1;
-  std::uint8_t low = header & 0x3F;
-  if (low != kLongLength)
-    return 1u + low;
-  std::size_t length = 0;
-  unsigned shift = 0;
-  std::uint32_t used = 1;
-  std::uint8_t byte;
-  do {
-    byte = p[used++];
-    length |= static_cast<std::size_t>(byte & 0x7F) << shift;
-    shift += 7;
-  } while (byte & 0x80);
-  return used + static_cast<std::uint32_t>(length);
+  // Symbols are always one of the six characters; anything else would be a
+  // programming error, so keep the stream well-formed as an identifier.
+  if (kind == TOKEN_SYMBOL)
+    kind = TOKEN_IDENTIFIER;
+  std::size_t used = m_Bytes.size();
+  m_Bytes.resize(used + text.size() + tokencode::kMaxOverhead);
+  std::size_t written = tokencode::EncodeText(
+      reinterpret_cast<std::uint8_t *>(m_Bytes.data() + used), kind, text);
+  m_Bytes.resize(used + written);
 }
 
 std::string_view CSourceLine::FileName() const { return FileNameOf(m_FileId); }
@@ -191,18 +128,6 @@ void ResetSourceLines() {
   g_TokenStorage.Reset();
   g_FileNameIds.clear();
   g_FileNames.clear();
-}
-
-bool TakeToken(CTokenList &list, TokenKind kind, std::string_view *text) {
-  if (list.AtEnd())
-    return false;
-  CToken token = list.Current();
-  if (token.kind != kind)
-    return false;
-  if (text != nullptr)
-    *text = token.text;
-  list.Advance();
-  return true;
 }
 
 bool AcceptToken(CTokenList &list, TokenKind kind, std::string_view text) {

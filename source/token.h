@@ -12,6 +12,7 @@
 #define FERROX_SOURCE_TOKEN_H
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +31,50 @@ struct CToken {
   TokenKind kind = TOKEN_IDENTIFIER;
   std::string_view text;
 };
+
+/// The byte encoding of token streams. A token is a header byte with its
+/// kind in the top two bits. A symbol is the header alone: its low bits
+/// index kSymbols. Other tokens hold their text length in the low bits, or
+/// kLongLength followed by the length in base-128 digits (low first); the
+/// text follows.
+namespace tokencode {
+inline constexpr char kSymbols[] = ",:&^*.";
+inline constexpr std::uint8_t kLongLength = 63;
+/// Longest encoding of a token beyond its text.
+inline constexpr std::size_t kMaxOverhead = 11;
+
+/// The header of the symbol `c` (one of kSymbols).
+constexpr std::uint8_t SymbolHeader(char c) {
+  std::uint8_t index = 0;
+  while (kSymbols[index] != c && kSymbols[index] != '\0')
+    ++index;
+  return static_cast<std::uint8_t>((TOKEN_SYMBOL << 6) | index);
+}
+
+/// Writes the token at `out`, which has room for text.size() + kMaxOverhead
+/// bytes; returns the bytes written. `kind` is not TOKEN_SYMBOL.
+inline std::size_t EncodeText(std::uint8_t *out, TokenKind kind,
+                              std::string_view text) {
+  std::uint8_t header = static_cast<std::uint8_t>(kind << 6);
+  std::size_t length = text.size();
+  std::size_t used;
+  if (length < kLongLength) {
+    out[0] = static_cast<std::uint8_t>(header | length);
+    used = 1;
+  } else {
+    out[0] = static_cast<std::uint8_t>(header | kLongLength);
+    used = 1;
+    do {
+      std::uint8_t low = length & 0x7F;
+      length >>= 7;
+      out[used++] = static_cast<std::uint8_t>(length != 0 ? (low | 0x80) : low);
+    } while (length != 0);
+  }
+  if (!text.empty())
+    std::memcpy(out + used, text.data(), text.size());
+  return used + text.size();
+}
+} // namespace tokencode
 
 /// Builds an encoded token stream.
 class CTokenWriter {
@@ -69,9 +114,23 @@ public:
   void Rewind() { m_Cursor = 0; }
   bool AtEnd() const { return m_Cursor >= m_Size; }
   /// The token under the cursor; only valid when not AtEnd().
-  CToken Current() const;
+  CToken Current() const {
+    Cursor next;
+    return Decode(m_Cursor, next);
+  }
+  /// The kind of the token under the cursor; only valid when not AtEnd().
+  TokenKind CurrentKind() const {
+    return static_cast<TokenKind>(m_Data[m_Cursor] >> 6);
+  }
+  /// True when the token under the cursor is the symbol `c`.
+  bool AtSymbol(char c) const {
+    return m_Cursor < m_Size &&
+           m_Data[m_Cursor] == tokencode::SymbolHeader(c);
+  }
   /// Moves the cursor to the next token.
-  void Advance() { m_Cursor += EncodedLength(m_Cursor); }
+  void Advance() { Decode(m_Cursor, m_Cursor); }
+  /// The token under the cursor, moving past it; only valid when not AtEnd().
+  CToken Next() { return Decode(m_Cursor, m_Cursor); }
   Cursor GetCursor() const { return m_Cursor; }
   void SetCursor(Cursor cursor) { m_Cursor = cursor; }
   /// The encoded tokens from `from` up to the end.
@@ -80,7 +139,35 @@ public:
   }
 
 private:
-  std::uint32_t EncodedLength(std::uint32_t at) const;
+  /// The token at `at`; `next` receives the position after it.
+  CToken Decode(Cursor at, Cursor &next) const {
+    const std::uint8_t *p = m_Data + at;
+    std::uint8_t header = *p;
+    CToken token;
+    token.kind = static_cast<TokenKind>(header >> 6);
+    std::uint8_t low = header & 0x3F;
+    if (token.kind == TOKEN_SYMBOL) {
+      token.text = std::string_view(tokencode::kSymbols + low, 1);
+      next = at + 1;
+      return token;
+    }
+    std::size_t length = low;
+    std::size_t used = 1;
+    if (low == tokencode::kLongLength) {
+      length = 0;
+      unsigned shift = 0;
+      std::uint8_t byte;
+      do {
+        byte = p[used++];
+        length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+        shift += 7;
+      } while (byte & 0x80);
+    }
+    token.text =
+        std::string_view(reinterpret_cast<const char *>(p + used), length);
+    next = at + static_cast<Cursor>(used + length);
+    return token;
+  }
 
   const std::uint8_t *m_Data = nullptr;
   std::uint32_t m_Size = 0;
@@ -162,10 +249,24 @@ void ResetSourceLines();
 
 /// Takes the current token if it has `kind`, copying its text to `*text`
 /// when given.
-bool TakeToken(CTokenList &list, TokenKind kind,
-               std::string_view *text = nullptr);
+inline bool TakeToken(CTokenList &list, TokenKind kind,
+                      std::string_view *text = nullptr) {
+  if (list.AtEnd() || list.CurrentKind() != kind)
+    return false;
+  CToken token = list.Next();
+  if (text != nullptr)
+    *text = token.text;
+  return true;
+}
 /// Takes the current token if it has `kind` and exactly `text`.
 bool AcceptToken(CTokenList &list, TokenKind kind, std::string_view text);
+/// Takes the current token if it is the symbol `c`.
+inline bool AcceptSymbol(CTokenList &list, char c) {
+  if (!list.AtSymbol(c))
+    return false;
+  list.Advance();
+  return true;
+}
 /// True at the end of the line; otherwise reports error 502 for it.
 bool ExpectEndOfLine(CSourceLine &line);
 /// Reports the "expected" error `code` (500 to 504) at `line`.

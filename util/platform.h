@@ -36,7 +36,8 @@ inline constexpr FileHandle kNoFile = -1;
 
 /// Opens an existing file for reading, allowing others to read it too.
 FileHandle OpenForRead(const std::string &path);
-/// Creates a file for writing, replacing an existing one, without sharing.
+/// Creates a file for reading and writing, replacing an existing one,
+/// without sharing.
 FileHandle CreateForWrite(const std::string &path);
 /// Opens a file for writing without truncating it, creating it if missing.
 FileHandle OpenForAppend(const std::string &path);
@@ -58,6 +59,8 @@ bool WriteBytesAt(FileHandle file, std::uint64_t offset, const void *bytes,
                   std::size_t count);
 /// Moves the file pointer to the end of the file.
 bool SeekToEnd(FileHandle file);
+/// True when an open file is an ordinary file (not a device, pipe, ...).
+bool IsRegularFile(FileHandle file);
 /// The size of an open file in bytes; 0 when it cannot be determined.
 std::uint64_t FileSizeOf(FileHandle file);
 
@@ -90,9 +93,14 @@ struct UtcTime {
 /// The current date and time in UTC.
 UtcTime CurrentUtcTime();
 
-/// The platform's single-character lower-casing. On POSIX only ASCII letters
-/// change; bytes 0x80-0xFF are returned unchanged.
-char LowerChar(char c);
+/// The platform's single-character lower-casing as a table of all 256 bytes.
+/// On POSIX only ASCII letters change; bytes 0x80-0xFF stay as they are.
+const unsigned char *LowerCaseTable();
+
+/// The lower-case form of `c`.
+inline char LowerChar(char c) {
+  return static_cast<char>(LowerCaseTable()[static_cast<unsigned char>(c)]);
+}
 
 /// The computer's name; false when it cannot be read. `capacity` is the size
 /// of the buffer the name is read into, terminator included.

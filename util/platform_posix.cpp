@@ -47,7 +47,8 @@ FileHandle OpenForRead(const std::string &path) {
 }
 
 FileHandle CreateForWrite(const std::string &path) {
-  return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC);
+  // Readable too: patches read back the bytes around them.
+  return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC);
 }
 
 FileHandle OpenForAppend(const std::string &path) {
@@ -123,6 +124,11 @@ bool SeekToEnd(FileHandle file) {
   return ::lseek(Fd(file), 0, SEEK_END) >= 0;
 }
 
+bool IsRegularFile(FileHandle file) {
+  struct stat st;
+  return ::fstat(Fd(file), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::uint64_t FileSizeOf(FileHandle file) {
   struct stat st;
   if (::fstat(Fd(file), &st) != 0 || st.st_size < 0)
@@ -189,9 +195,19 @@ UtcTime CurrentUtcTime() {
           static_cast<unsigned>(parts.tm_sec)};
 }
 
-char LowerChar(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
+namespace {
+struct LowerCase {
+  unsigned char table[256];
+  constexpr LowerCase() : table() {
+    for (int c = 0; c < 256; ++c)
+      table[c] = static_cast<unsigned char>(
+          (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c);
+  }
+};
+constexpr LowerCase kLowerCase;
+} // namespace
+
+const unsigned char *LowerCaseTable() { return kLowerCase.table; }
 
 bool ComputerName(std::string *name, std::size_t capacity) {
   if (capacity == 0)

@@ -123,6 +123,10 @@ bool SeekToEnd(FileHandle file) {
   return SetFilePointerEx(Win(file), zero, nullptr, FILE_END) != 0;
 }
 
+bool IsRegularFile(FileHandle file) {
+  return GetFileType(Win(file)) == FILE_TYPE_DISK;
+}
+
 std::uint64_t FileSizeOf(FileHandle file) {
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(Win(file), &size) || size.QuadPart < 0)
@@ -189,11 +193,21 @@ UtcTime CurrentUtcTime() {
           now.wSecond};
 }
 
-char LowerChar(char c) {
-  // CharLowerA lower-cases a single character when the high word is zero.
-  ULONG_PTR value = static_cast<unsigned char>(c);
-  return static_cast<char>(reinterpret_cast<ULONG_PTR>(
-      CharLowerA(reinterpret_cast<LPSTR>(value))));
+const unsigned char *LowerCaseTable() {
+  // CharLowerA lower-cases a single character when the high word is zero;
+  // ask it once for every byte.
+  static const struct LowerCase {
+    unsigned char table[256];
+    LowerCase() {
+      for (int c = 0; c < 256; ++c) {
+        ULONG_PTR value = static_cast<ULONG_PTR>(c);
+        table[c] = static_cast<unsigned char>(reinterpret_cast<ULONG_PTR>(
+            CharLowerA(reinterpret_cast<LPSTR>(value))));
+      }
+      table[0] = 0;
+    }
+  } lowerCase;
+  return lowerCase.table;
 }
 
 bool ComputerName(std::string *name, std::size_t capacity) {

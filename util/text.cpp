@@ -5,8 +5,9 @@
 #include "util/platform.h"
 
 void ToLowerInPlace(std::string &text) {
+  const unsigned char *lower = platform::LowerCaseTable();
   for (char &c : text)
-    c = platform::LowerChar(c);
+    c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
 }
 
 std::string LowerCopy(std::string_view text) {
@@ -18,8 +19,10 @@ std::string LowerCopy(std::string_view text) {
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size())
     return false;
+  const unsigned char *lower = platform::LowerCaseTable();
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (platform::LowerChar(a[i]) != platform::LowerChar(b[i]))
+    if (lower[static_cast<unsigned char>(a[i])] !=
+        lower[static_cast<unsigned char>(b[i])])
       return false;
   return true;
 }

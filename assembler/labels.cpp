@@ -10,6 +10,8 @@
 #include "util/string_map.h"
 #include "util/text.h"
 
+#include <cstring>
+
 std::string g_Namespace;
 std::vector<CLabelFixup> g_LabelFixups;
 std::int32_t g_LabelsDefined = 0;
@@ -33,13 +35,29 @@ void CountUse() { CountLabelUses(1); }
 
 /// Builds the lower-cased key `path.name` in g_Key.
 std::string_view MakeKey(std::string_view lowerPath, std::string_view name) {
-  g_Key.assign(lowerPath);
-  if (!lowerPath.empty())
-    g_Key += '.';
+  std::size_t prefix = lowerPath.empty() ? 0 : lowerPath.size() + 1;
+  g_Key.resize(prefix + name.size());
+  char *out = g_Key.data();
+  if (prefix != 0) {
+    std::memcpy(out, lowerPath.data(), lowerPath.size());
+    out[lowerPath.size()] = '.';
+  }
   const unsigned char *lower = platform::LowerCaseTable();
-  for (char c : name)
-    g_Key.push_back(static_cast<char>(lower[static_cast<unsigned char>(c)]));
+  for (std::size_t i = 0; i < name.size(); ++i)
+    out[prefix + i] =
+        static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
   return g_Key;
+}
+
+/// Scratch space for a full name as written.
+std::string g_FullName;
+
+std::string_view FullName(std::string_view name) {
+  g_FullName.assign(g_Namespace);
+  if (!g_Namespace.empty())
+    g_FullName += '.';
+  g_FullName.append(name);
+  return g_FullName;
 }
 
 /// Removes the last component of a dotted path.
@@ -153,8 +171,7 @@ const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
 }
 
 bool DefineLabel(std::string_view name) {
-  std::string_view key = MakeKey(g_NamespaceLower, name);
-  if (g_Labels.Find(key) != nullptr) {
+  if (g_Labels.Find(MakeKey(g_NamespaceLower, name)) != nullptr) {
     ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
                              "\" label already defined");
     return false;
@@ -171,10 +188,13 @@ bool DefineLabel(std::string_view name) {
     }
   }
   CLabel label;
-  std::string fullName = JoinName(g_Namespace, name);
-  label.name = g_LabelText.Store(fullName);
   label.value = GetOffset();
-  g_Labels.Insert(MakeKey(g_NamespaceLower, name), label);
+  std::string_view storedKey;
+  CLabel *stored =
+      g_Labels.Insert(MakeKey(g_NamespaceLower, name), label, storedKey).first;
+  // Most names are written in lower case: share the key's bytes then.
+  std::string_view written = FullName(name);
+  stored->name = written == storedKey ? storedKey : g_LabelText.Store(written);
   if (g_LabelsDefined < INT32_MAX)
     ++g_LabelsDefined;
   return true;

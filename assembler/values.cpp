@@ -15,10 +15,6 @@
 
 namespace {
 
-constexpr std::string_view kSuffixes[] = {"1u", "2u", "4u", "8u", "1i",
-                                          "2i", "4i", "8i", "4f", "8f",
-                                          "0s", "1s", "2s", "4s", "ns"};
-
 /// Width in bytes and signedness of the integer kinds.
 struct IntegerKind {
   int bytes;
@@ -208,10 +204,31 @@ bool EncodeDirectValue(std::int32_t kind, const CParameter &parameter,
 }
 
 ValueKind KindFromSuffix(std::string_view suffix) {
-  for (std::size_t i = 0; i < std::size(kSuffixes); ++i)
-    if (kSuffixes[i] == suffix)
-      return static_cast<ValueKind>(i + 1);
-  return static_cast<ValueKind>(0);
+  if (suffix.size() != 2)
+    return static_cast<ValueKind>(0);
+  switch (suffix[0]) {
+  case '1':
+    return suffix[1] == 'u' ? KIND_1U : suffix[1] == 'i' ? KIND_1I
+                              : suffix[1] == 's' ? KIND_1S : ValueKind(0);
+  case '2':
+    return suffix[1] == 'u' ? KIND_2U : suffix[1] == 'i' ? KIND_2I
+                              : suffix[1] == 's' ? KIND_2S : ValueKind(0);
+  case '4':
+    return suffix[1] == 'u'   ? KIND_4U
+           : suffix[1] == 'i' ? KIND_4I
+           : suffix[1] == 'f' ? KIND_4F
+           : suffix[1] == 's' ? KIND_4S
+                              : ValueKind(0);
+  case '8':
+    return suffix[1] == 'u' ? KIND_8U : suffix[1] == 'i' ? KIND_8I
+                              : suffix[1] == 'f' ? KIND_8F : ValueKind(0);
+  case '0':
+    return suffix[1] == 's' ? KIND_0S : ValueKind(0);
+  case 'n':
+    return suffix[1] == 's' ? KIND_NS : ValueKind(0);
+  default:
+    return ValueKind(0);
+  }
 }
 
 std::optional<std::uint64_t> ParseInteger(std::string_view text, int bytes,

@@ -22,6 +22,8 @@ CStringMap<std::unique_ptr<CMacro>> g_Macros;
 /// First bytes (lower-cased) and the longest length of all macro names:
 /// most identifiers are ruled out without hashing.
 std::bitset<256> g_FirstBytes;
+/// IdentifierMask of the first letters of all macro names.
+std::uint32_t g_FirstLetters = 0;
 std::size_t g_LongestName = 0;
 std::string g_LowerName;
 
@@ -30,6 +32,7 @@ void AddMacro(std::unique_ptr<CMacro> macro) {
   for (char c : macro->Name())
     key += platform::LowerChar(c);
   g_FirstBytes.set(static_cast<unsigned char>(key[0]));
+  g_FirstLetters |= IdentifierMask(key[0]);
   g_LongestName = std::max(g_LongestName, key.size());
   g_Macros.Insert(key, std::move(macro));
 }
@@ -116,6 +119,7 @@ CMacro *FindMacro(std::string_view name) {
 void ClearMacros() {
   g_Macros.Clear();
   g_FirstBytes.reset();
+  g_FirstLetters = 0;
   g_LongestName = 0;
 }
 
@@ -136,7 +140,10 @@ void DefineMacro(CSourceLine &line) {
 }
 
 void ExpandMacros(CSourceLine &line) {
-  // Most lines hold no macro: find the first one before copying anything.
+  // Most lines hold no macro: rule them out by the first letters of their
+  // identifiers, then find the first macro before copying anything.
+  if ((line.m_Identifiers & g_FirstLetters) == 0)
+    return;
   line.Rewind();
   CTokenList::Cursor first = 0;
   bool found = false;

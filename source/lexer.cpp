@@ -67,6 +67,8 @@ bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 std::vector<std::uint8_t> g_LineBuffer;
 std::uint8_t *g_LineOut = nullptr;
 std::uint8_t *g_LineStart = nullptr;
+/// IdentifierMask of the identifiers of the line being lexed.
+std::uint32_t g_LineIdentifiers = 0;
 /// Decoded text of a string with escapes.
 std::string g_StringText;
 
@@ -75,6 +77,7 @@ void BeginLine(std::size_t length) {
   if (g_LineBuffer.size() < needed)
     g_LineBuffer.resize(std::max(needed, g_LineBuffer.size() * 2));
   g_LineStart = g_LineOut = g_LineBuffer.data();
+  g_LineIdentifiers = 0;
 }
 
 bool LineEmpty() { return g_LineOut == g_LineStart; }
@@ -206,6 +209,7 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
     } else if (cls & kIdentifierStart) {
       std::size_t end = SkipRun(text, i + 1, kIdentifierPart);
       EmitText(TOKEN_IDENTIFIER, text.substr(i, end - i));
+      g_LineIdentifiers |= IdentifierMask(bytes[i]);
       i = end;
     } else if (cls & kNumberStart) {
       std::size_t end = SkipRun(text, i + 1, kNumberPart);
@@ -233,6 +237,7 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
       reinterpret_cast<const char *>(g_LineStart),
       static_cast<std::size_t>(g_LineOut - g_LineStart))));
   line->m_IncludeDepth = includeDepth;
+  line->m_Identifiers = g_LineIdentifiers;
   *position = g_SourceLines.InsertBeforeCursor(line);
   AddWrapping(g_SourceLineCount, 1);
   return true;

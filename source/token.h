@@ -186,6 +186,9 @@ public:
   std::int32_t m_Line = 0;
   /// How many include directives lie between this line and the main file.
   std::int32_t m_IncludeDepth = 0;
+  /// IdentifierMask() of the first letter of every identifier in the line,
+  /// or all ones when unknown: lets most lines skip macro expansion.
+  std::uint32_t m_Identifiers = ~0u;
 
 private:
   friend class CLineList;
@@ -235,6 +238,12 @@ private:
 
 /// The program.
 extern CLineList g_SourceLines;
+
+/// A bit standing for the lower-cased first letter of an identifier
+/// (letters and "_"), for quick tests of which names a line may hold.
+inline std::uint32_t IdentifierMask(char first) {
+  return std::uint32_t{1} << (static_cast<unsigned char>(first) & 31);
+}
 
 /// Copies an encoded token stream into storage that lives as long as the
 /// program's lines.

@@ -8,7 +8,7 @@
 #define FERROX_UTIL_ARENA_H
 
 #include <cstddef>
-#include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -45,7 +45,7 @@ public:
     if (bytes.empty())
       return std::string_view();
     std::uint8_t *copy = Allocate(bytes.size());
-    std::copy(bytes.begin(), bytes.end(), copy);
+    std::memcpy(copy, bytes.data(), bytes.size());
     return std::string_view(reinterpret_cast<const char *>(copy), bytes.size());
   }
 

@@ -50,6 +50,14 @@ public:
   /// Inserts `value` under `key` unless the key is present. Returns the
   /// stored value and whether it was inserted.
   std::pair<Value *, bool> Insert(std::string_view key, Value value) {
+    std::string_view stored;
+    return Insert(key, std::move(value), stored);
+  }
+
+  /// Insert, also giving the map's own copy of the key, which lives as long
+  /// as the entry.
+  std::pair<Value *, bool> Insert(std::string_view key, Value value,
+                                  std::string_view &storedKey) {
     if ((m_Size + 1) * 2 > m_Slots.size())
       Grow();
     std::uint64_t hash = HashBytes(key);
@@ -62,10 +70,13 @@ public:
         slot.key = m_Keys.Store(key);
         slot.value = std::move(value);
         ++m_Size;
+        storedKey = slot.key;
         return {&slot.value, true};
       }
-      if (slot.hash == hash && slot.key == key)
+      if (slot.hash == hash && slot.key == key) {
+        storedKey = slot.key;
         return {&slot.value, false};
+      }
     }
   }
 

@@ -87,9 +87,81 @@ bool WriteArray(std::int32_t kind, const CParameter &value,
 
 } // namespace
 
+namespace {
+
+/// A decimal integer with an optional sign, the common form of a value, as
+/// the integer reader would convert it; false for every other form (other
+/// radixes, floats, long texts), which takes the general path.
+bool ReadPlainDecimal(std::string_view text, bool isSigned, std::uint64_t &bits) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = isSigned && text[0] == '-';
+    i = 1;
+  }
+  if (i == text.size() || text.size() - i > 18)
+    return false;
+  std::uint64_t value = 0;
+  for (; i < text.size(); ++i) {
+    unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+    if (digit > 9)
+      return false;
+    value = value * 10 + digit;
+  }
+  bits = negative ? 0 - value : value;
+  return true;
+}
+
+/// Values of one data line collected for a single write.
+class CPendingBytes {
+public:
+  bool Full() const { return m_Used > sizeof m_Bytes - 8; }
+  void Append(std::uint64_t bits, int width) {
+    for (int i = 0; i < width; ++i)
+      m_Bytes[m_Used++] = static_cast<unsigned char>(bits >> (8 * i));
+  }
+  bool Flush() {
+    if (m_Used == 0)
+      return true;
+    std::size_t used = m_Used;
+    m_Used = 0;
+    return WriteOutput(m_Bytes, used);
+  }
+
+private:
+  unsigned char m_Bytes[1024];
+  std::size_t m_Used = 0;
+};
+
+} // namespace
+
 bool CommandData(CSourceLine &line, std::int32_t kind) {
+  int width = 0;
+  bool isSigned = false;
+  bool integer = IntegerKindInfo(kind, width, isSigned);
+  CPendingBytes pending;
   CParameter parameter;
   while (!line.AtEnd()) {
+    // Plain decimal numbers, by far the most common values, are converted
+    // here and written together; everything else goes through the general
+    // parameter reader, after the bytes before it.
+    if (integer) {
+      CTokenList::Cursor start = line.GetCursor();
+      AcceptSymbol(line, ',');
+      if (!line.AtEnd() && line.CurrentKind() == TOKEN_NUMBER) {
+        std::uint64_t bits;
+        if (ReadPlainDecimal(line.Current().text, isSigned, bits)) {
+          line.Advance();
+          pending.Append(bits, width);
+          if (pending.Full() && !pending.Flush())
+            return false;
+          continue;
+        }
+      }
+      line.SetCursor(start);
+    }
+    if (!pending.Flush())
+      return false;
     if (!ParseParameter(line, parameter) || !RequireValueMode(parameter))
       return false;
     if (!parameter.label.empty() && !DefineLabel(parameter.label))
@@ -97,7 +169,7 @@ bool CommandData(CSourceLine &line, std::int32_t kind) {
     if (!writeParameter(kind, MODE_VALUE, parameter))
       return false;
   }
-  return true;
+  return pending.Flush();
 }
 
 bool CommandArray(CSourceLine &line, std::int32_t kind) {

@@ -10,6 +10,7 @@
 #include "util/string_map.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::string g_Namespace;
@@ -36,7 +37,9 @@ void CountUse() { CountLabelUses(1); }
 /// Builds the lower-cased key `path.name` in g_Key.
 std::string_view MakeKey(std::string_view lowerPath, std::string_view name) {
   std::size_t prefix = lowerPath.empty() ? 0 : lowerPath.size() + 1;
-  g_Key.resize(prefix + name.size());
+  std::size_t size = prefix + name.size();
+  if (g_Key.size() < size)
+    g_Key.resize(std::max<std::size_t>(size, 2 * g_Key.size()));
   char *out = g_Key.data();
   if (prefix != 0) {
     std::memcpy(out, lowerPath.data(), lowerPath.size());
@@ -46,7 +49,7 @@ std::string_view MakeKey(std::string_view lowerPath, std::string_view name) {
   for (std::size_t i = 0; i < name.size(); ++i)
     out[prefix + i] =
         static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
-  return g_Key;
+  return std::string_view(out, size);
 }
 
 /// Scratch space for a full name as written.
@@ -171,13 +174,16 @@ const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
 }
 
 bool DefineLabel(std::string_view name) {
-  if (g_Labels.Find(MakeKey(g_NamespaceLower, name)) != nullptr) {
-    ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
-                             "\" label already defined");
-    return false;
-  }
-  // A label may not hide one of the same name in an enclosing namespace.
+  std::string_view key = MakeKey(g_NamespaceLower, name);
+  std::uint64_t hash = HashBytes(key);
+  // A label may not hide one of the same name in an enclosing namespace;
+  // a label already defined under the full name is the first complaint.
   if (!g_NamespaceLower.empty()) {
+    if (g_Labels.Find(key, hash) != nullptr) {
+      ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
+                               "\" label already defined");
+      return false;
+    }
     if (const CLabel *outer =
             FindLabelLower(DropLastComponent(std::string_view(g_NamespaceLower)),
                            name)) {
@@ -186,12 +192,17 @@ bool DefineLabel(std::string_view name) {
                                std::string(outer->name) + "\"");
       return false;
     }
+    key = MakeKey(g_NamespaceLower, name);
   }
   CLabel label;
   label.value = GetOffset();
   std::string_view storedKey;
-  CLabel *stored =
-      g_Labels.Insert(MakeKey(g_NamespaceLower, name), label, storedKey).first;
+  auto [stored, inserted] = g_Labels.Insert(key, hash, label, storedKey);
+  if (!inserted) {
+    ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
+                             "\" label already defined");
+    return false;
+  }
   // Most names are written in lower case: share the key's bytes then.
   std::string_view written = FullName(name);
   stored->name = written == storedKey ? storedKey : g_LabelText.Store(written);

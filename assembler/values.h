@@ -35,6 +35,17 @@ enum ValueKind : std::int32_t {
   KIND_X, ///< No direct form: instruction parameters written as addresses.
 };
 
+/// Width in bytes and signedness of an integer kind ("1u" to "8i"); false
+/// for the other kinds.
+inline bool IntegerKindInfo(std::int32_t kind, int &bytes, bool &isSigned) {
+  static constexpr int kWidths[] = {1, 2, 4, 8};
+  if (kind < KIND_1U || kind > KIND_8I)
+    return false;
+  bytes = kWidths[(kind - KIND_1U) % 4];
+  isSigned = kind >= KIND_1I;
+  return true;
+}
+
 /// The kind named by a suffix such as "4i" or "ns" (exact lower case), or 0.
 ValueKind KindFromSuffix(std::string_view suffix);
 

@@ -26,25 +26,32 @@ Directive ReadDirective(CSourceLine &line, bool skipping) {
   // Every directive name starts with d, e or i and has 4 to 7 letters.
   if (word.size() < 4 || word.size() > 7)
     return Directive::None;
-  char first = platform::LowerChar(word[0]);
-  if (first != 'd' && first != 'e' && first != 'i')
+  // Rule out most words by their second letter before comparing.
+  char second = platform::LowerChar(word[1]);
+  if (second != 'e' && second != 'l' && second != 'n' && second != 'r' &&
+      second != 'f')
     return Directive::None;
-  struct Name {
-    std::string_view text;
-    Directive directive;
-  };
-  static constexpr Name kNames[] = {
-      {"ifdef", Directive::IfDef}, {"ifndef", Directive::IfNDef},
-      {"else", Directive::Else},   {"endif", Directive::EndIf},
-      {"error", Directive::Error}, {"include", Directive::Include},
-      {"define", Directive::Define}};
-  for (const Name &name : kNames) {
-    if (skipping && name.directive == Directive::Error)
-      break;
-    if (EqualsNoCase(word, name.text))
-      return name.directive;
+  switch (platform::LowerChar(word[0])) {
+  case 'd':
+    return !skipping && EqualsNoCase(word, "define") ? Directive::Define
+                                                     : Directive::None;
+  case 'e':
+    if (EqualsNoCase(word, "else"))
+      return Directive::Else;
+    if (EqualsNoCase(word, "endif"))
+      return Directive::EndIf;
+    return !skipping && EqualsNoCase(word, "error") ? Directive::Error
+                                                    : Directive::None;
+  case 'i':
+    if (EqualsNoCase(word, "ifdef"))
+      return Directive::IfDef;
+    if (EqualsNoCase(word, "ifndef"))
+      return Directive::IfNDef;
+    return !skipping && EqualsNoCase(word, "include") ? Directive::Include
+                                                      : Directive::None;
+  default:
+    return Directive::None;
   }
-  return Directive::None;
 }
 
 void HandleConditional(CSourceLine &line, Directive directive,

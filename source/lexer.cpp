@@ -8,11 +8,14 @@
 #include "util/numbers.h"
 #include "util/paths.h"
 
-#include <algorithm>
 #include <array>
-#include <vector>
+#include <cstring>
 
 std::string_view g_LexFile;
+namespace {
+/// The file whose name g_LexFile holds.
+std::uint32_t g_LexFileId = ~0u;
+} // namespace
 std::int32_t g_LexLine = 0;
 std::int32_t g_SourceLineCount = 0;
 std::int32_t g_SourceFileCount = 0;
@@ -61,10 +64,10 @@ bool IsHexDigit(char c) {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
-/// Encoded tokens of the line being lexed. The buffer always has room for
-/// the worst case of the line (every byte a one-byte token with its
-/// header), so appending needs no capacity checks.
-std::vector<std::uint8_t> g_LineBuffer;
+/// Encoded tokens of the line being lexed, written straight into the token
+/// storage. The room reserved always covers the worst case of the line
+/// (every byte a one-byte token with its header), so appending needs no
+/// capacity checks.
 std::uint8_t *g_LineOut = nullptr;
 std::uint8_t *g_LineStart = nullptr;
 /// IdentifierMask of the identifiers of the line being lexed.
@@ -73,10 +76,8 @@ std::uint32_t g_LineIdentifiers = 0;
 std::string g_StringText;
 
 void BeginLine(std::size_t length) {
-  std::size_t needed = 2 * length + tokencode::kMaxOverhead;
-  if (g_LineBuffer.size() < needed)
-    g_LineBuffer.resize(std::max(needed, g_LineBuffer.size() * 2));
-  g_LineStart = g_LineOut = g_LineBuffer.data();
+  g_LineStart = g_LineOut =
+      ReserveTokens(2 * length + tokencode::kMaxOverhead);
   g_LineIdentifiers = 0;
 }
 
@@ -84,7 +85,30 @@ bool LineEmpty() { return g_LineOut == g_LineStart; }
 
 void EmitSymbol(char c) { *g_LineOut++ = tokencode::SymbolHeader(c); }
 
+/// Copies `n` bytes with a few fixed-size moves: tokens are short.
+inline void CopyShort(std::uint8_t *out, const char *in, std::size_t n) {
+  if (n >= 8) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+      std::memcpy(out + i, in + i, 8);
+    if (i < n)
+      std::memcpy(out + n - 8, in + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(out, in, 4);
+    std::memcpy(out + n - 4, in + n - 4, 4);
+  } else {
+    for (std::size_t i = 0; i < n; ++i)
+      out[i] = static_cast<std::uint8_t>(in[i]);
+  }
+}
+
 void EmitText(TokenKind kind, std::string_view text) {
+  if (text.size() < tokencode::kLongLength) {
+    g_LineOut[0] = static_cast<std::uint8_t>((kind << 6) | text.size());
+    CopyShort(g_LineOut + 1, text.data(), text.size());
+    g_LineOut += 1 + text.size();
+    return;
+  }
   g_LineOut += tokencode::EncodeText(g_LineOut, kind, text);
 }
 
@@ -193,7 +217,10 @@ void AddWrapping(std::int32_t &counter, std::uint64_t delta) {
 bool TokenizeLine(std::string_view text, std::uint32_t fileId,
                   std::int32_t lineNumber, CSourceLine **position,
                   std::int32_t includeDepth) {
-  g_LexFile = FileNameOf(fileId);
+  if (fileId != g_LexFileId) {
+    g_LexFile = FileNameOf(fileId);
+    g_LexFileId = fileId;
+  }
   g_LexLine = lineNumber;
   *position = g_SourceLines.End();
   BeginLine(text.size());
@@ -233,9 +260,8 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
   if (LineEmpty())
     return true;
   CSourceLine *line = g_SourceLines.NewLine(fileId, lineNumber);
-  line->SetTokens(StoreTokens(std::string_view(
-      reinterpret_cast<const char *>(g_LineStart),
-      static_cast<std::size_t>(g_LineOut - g_LineStart))));
+  line->SetTokens(CommitTokens(
+      g_LineStart, static_cast<std::size_t>(g_LineOut - g_LineStart)));
   line->m_IncludeDepth = includeDepth;
   line->m_Identifiers = g_LineIdentifiers;
   *position = g_SourceLines.InsertBeforeCursor(line);
@@ -267,10 +293,22 @@ bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
   const char *bytes = text.data();
   std::size_t size = text.size();
   std::size_t start = 0;
+  // The next LF is remembered between lines, so a file of CR line breaks
+  // does not search to its end for every line.
+  std::size_t nextLF = 0;
+  bool haveLF = false;
   while (start < size) {
-    std::size_t end = start;
-    while (end < size && bytes[end] != '\n' && bytes[end] != '\r')
-      ++end;
+    if (!haveLF || nextLF < start) {
+      haveLF = true;
+      const void *found = std::memchr(bytes + start, '\n', size - start);
+      nextLF = found != nullptr
+                   ? static_cast<std::size_t>(static_cast<const char *>(found) - bytes)
+                   : size;
+    }
+    const void *cr = std::memchr(bytes + start, '\r', nextLF - start);
+    std::size_t end =
+        cr != nullptr ? static_cast<std::size_t>(static_cast<const char *>(cr) - bytes)
+                      : nextLF;
     if (end > start) {
       CSourceLine *position;
       if (!TokenizeLine(text.substr(start, end - start), fileId,
@@ -294,6 +332,7 @@ bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
 
 void ResetLexer() {
   g_LexFile = std::string_view();
+  g_LexFileId = ~0u;
   g_LexLine = 0;
   g_SourceLineCount = 0;
   g_SourceFileCount = 0;

@@ -108,6 +108,15 @@ std::string_view StoreTokens(std::string_view encoded) {
   return g_TokenStorage.Store(encoded);
 }
 
+std::uint8_t *ReserveTokens(std::size_t size) {
+  return g_TokenStorage.Reserve(size);
+}
+
+std::string_view CommitTokens(std::uint8_t *start, std::size_t used) {
+  g_TokenStorage.Commit(used);
+  return std::string_view(reinterpret_cast<const char *>(start), used);
+}
+
 std::uint32_t InternFileName(std::string_view name) {
   auto found = g_FileNameIds.find(name);
   if (found != g_FileNameIds.end())

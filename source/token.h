@@ -248,6 +248,10 @@ inline std::uint32_t IdentifierMask(char first) {
 /// Copies an encoded token stream into storage that lives as long as the
 /// program's lines.
 std::string_view StoreTokens(std::string_view encoded);
+/// Room for `size` bytes of tokens in that storage; CommitTokens keeps the
+/// first `used` of them. Nothing else may be stored in between.
+std::uint8_t *ReserveTokens(std::size_t size);
+std::string_view CommitTokens(std::uint8_t *start, std::size_t used);
 
 /// Shares one copy of every file name among all lines.
 std::uint32_t InternFileName(std::string_view name);

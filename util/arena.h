@@ -40,6 +40,34 @@ public:
     return result;
   }
 
+  /// Returns room for `size` bytes without taking it; Commit takes the part
+  /// that was used. Nothing else may be allocated in between.
+  std::uint8_t *Reserve(std::size_t size) {
+    if (size > m_Left) {
+      if (size > m_BlockSize / 4) {
+        m_Blocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(size));
+        m_Reserved = m_Blocks.back().get();
+        return m_Reserved;
+      }
+      m_Blocks.push_back(
+          std::make_unique_for_overwrite<std::uint8_t[]>(m_BlockSize));
+      m_Next = m_Blocks.back().get();
+      m_Left = m_BlockSize;
+    }
+    m_Reserved = nullptr;
+    return m_Next;
+  }
+
+  /// Takes `used` bytes of the room Reserve returned.
+  void Commit(std::size_t used) {
+    if (m_Reserved != nullptr) {
+      m_Reserved = nullptr;
+      return;
+    }
+    m_Next += used;
+    m_Left -= used;
+  }
+
   /// Copies `bytes` into the arena and returns a view of the copy.
   std::string_view Store(std::string_view bytes) {
     if (bytes.empty())
@@ -61,6 +89,8 @@ private:
   std::vector<std::unique_ptr<std::uint8_t[]>> m_Blocks;
   std::uint8_t *m_Next = nullptr;
   std::size_t m_Left = 0;
+  /// A large reservation that has a block of its own.
+  std::uint8_t *m_Reserved = nullptr;
 };
 
 #endif // FERROX_UTIL_ARENA_H

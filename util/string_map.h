@@ -11,18 +11,29 @@
 #include "util/arena.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-/// 64-bit hash of a byte string.
+/// 64-bit hash of a byte string, eight bytes at a time.
 inline std::uint64_t HashBytes(std::string_view bytes) {
-  // FNV-1a over 8-byte words would be faster, but keys are short (names).
-  std::uint64_t hash = 0xcbf29ce484222325ull;
-  for (unsigned char c : bytes) {
-    hash ^= c;
-    hash *= 0x100000001b3ull;
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t hash = bytes.size() * kMultiplier;
+  const char *p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 32;
+    p += 8;
+    left -= 8;
   }
+  std::uint64_t tail = 0;
+  for (std::size_t i = 0; i < left; ++i)
+    tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  hash = (hash ^ tail) * kMultiplier;
   return hash ^ (hash >> 29);
 }
 
@@ -33,10 +44,12 @@ public:
   std::size_t Size() const { return m_Size; }
 
   /// The value stored under `key`, or nullptr.
-  Value *Find(std::string_view key) {
+  Value *Find(std::string_view key) { return Find(key, HashBytes(key)); }
+
+  /// Find, with the key's HashBytes already computed.
+  Value *Find(std::string_view key, std::uint64_t hash) {
     if (m_Slots.empty())
       return nullptr;
-    std::uint64_t hash = HashBytes(key);
     std::size_t mask = m_Slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot &slot = m_Slots[i];
@@ -58,9 +71,14 @@ public:
   /// as the entry.
   std::pair<Value *, bool> Insert(std::string_view key, Value value,
                                   std::string_view &storedKey) {
+    return Insert(key, HashBytes(key), std::move(value), storedKey);
+  }
+
+  /// Insert, with the key's HashBytes already computed.
+  std::pair<Value *, bool> Insert(std::string_view key, std::uint64_t hash,
+                                  Value value, std::string_view &storedKey) {
     if ((m_Size + 1) * 2 > m_Slots.size())
       Grow();
-    std::uint64_t hash = HashBytes(key);
     std::size_t mask = m_Slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
       Slot &slot = m_Slots[i];

@@ -14,7 +14,7 @@
 #include <cstring>
 
 std::string g_Namespace;
-std::vector<CLabelFixup> g_LabelFixups;
+std::deque<CLabelFixup> g_LabelFixups;
 std::int32_t g_LabelsDefined = 0;
 std::int32_t g_LabelsUsed = 0;
 
@@ -26,9 +26,14 @@ CStringMap<CLabel> g_Labels;
 CArena g_LabelText;
 /// g_Namespace lower-cased, kept in step with it.
 std::string g_NamespaceLower;
-/// g_Namespace in g_LabelText, for fix-ups; refreshed when it changes.
-std::string_view g_StoredNamespace;
-bool g_NamespaceStored = true;
+/// Every namespace path fix-ups were recorded in, as written and
+/// lower-cased; the last one is refreshed when g_Namespace changes.
+struct NamespaceRecord {
+  std::string_view path;
+  std::string_view lower;
+};
+std::vector<NamespaceRecord> g_NamespaceRecords;
+bool g_NamespaceStored = false;
 /// Scratch space for lookup keys.
 std::string g_Key;
 
@@ -91,12 +96,13 @@ void SetNamespace(std::string path) {
   g_NamespaceStored = false;
 }
 
-std::string_view StoredNamespace() {
+std::uint32_t StoredNamespace() {
   if (!g_NamespaceStored) {
-    g_StoredNamespace = g_LabelText.Store(g_Namespace);
+    g_NamespaceRecords.push_back(
+        {g_LabelText.Store(g_Namespace), g_LabelText.Store(g_NamespaceLower)});
     g_NamespaceStored = true;
   }
-  return g_StoredNamespace;
+  return static_cast<std::uint32_t>(g_NamespaceRecords.size() - 1);
 }
 
 /// A single identifier is its own name; dotted names are joined.
@@ -211,6 +217,12 @@ bool DefineLabel(std::string_view name) {
   return true;
 }
 
+std::string_view NamespaceOf(const CLabelFixup &fixup) {
+  return fixup.nameSpace < g_NamespaceRecords.size()
+             ? g_NamespaceRecords[fixup.nameSpace].path
+             : std::string_view();
+}
+
 void CountLabelUses(std::uint64_t count) {
   std::uint64_t total = static_cast<std::uint64_t>(g_LabelsUsed) + count;
   g_LabelsUsed = total > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(total);
@@ -246,10 +258,9 @@ bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
 }
 
 void PatchLabels() {
-  std::string lowerPath;
   for (const CLabelFixup &fixup : g_LabelFixups) {
-    lowerPath = LowerCopy(fixup.nameSpace);
-    const CLabel *label = FindLabelLower(lowerPath, fixup.name);
+    const CLabel *label =
+        FindLabelLower(g_NamespaceRecords[fixup.nameSpace].lower, fixup.name);
     if (label == nullptr) {
       ReportRepeatedErrorAt(905, "\"" + std::string(fixup.name) +
                                      "\" label used without being defined",
@@ -274,14 +285,15 @@ void ClearLabels() {
   g_Labels.Clear();
   g_LabelFixups.clear();
   g_LabelFixups.shrink_to_fit();
+  g_NamespaceRecords.clear();
+  g_NamespaceStored = false;
 }
 
 void ResetLabels() {
   ClearLabels();
   g_LabelText.Reset();
   SetNamespace(std::string());
-  g_StoredNamespace = std::string_view();
-  g_NamespaceStored = true;
+  g_NamespaceStored = false;
   g_LabelsDefined = 0;
   g_LabelsUsed = 0;
 }

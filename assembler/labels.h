@@ -13,6 +13,7 @@
 #include "source/token.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,9 @@ struct CLabel {
 
 /// One use of a label that was not defined at the time.
 struct CLabelFixup {
-  std::string_view nameSpace; ///< g_Namespace at the use.
-  std::string_view name;      ///< The dotted name as written.
-  std::uint64_t position = 0; ///< Where the 4-byte value belongs.
+  std::string_view name;       ///< The dotted name as written.
+  std::uint64_t position = 0;  ///< Where the 4-byte value belongs.
+  std::uint32_t nameSpace = 0; ///< g_Namespace at the use (NamespaceOf).
   std::uint32_t fileId = 0;
   std::int32_t line = 0;
   /// Uses of the same label at `position`, `position + 4`, ... (an array
@@ -39,7 +40,11 @@ struct CLabelFixup {
   std::uint32_t repeat = 1;
 };
 
-extern std::vector<CLabelFixup> g_LabelFixups;
+/// The fix-ups in the order recorded. A deque: it grows without copying.
+extern std::deque<CLabelFixup> g_LabelFixups;
+
+/// The namespace path that was current at a fix-up's use.
+std::string_view NamespaceOf(const CLabelFixup &fixup);
 extern std::int32_t g_LabelsDefined;
 extern std::int32_t g_LabelsUsed;
 

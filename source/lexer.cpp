@@ -4,12 +4,12 @@
 
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
-#include "util/files.h"
 #include "util/numbers.h"
 #include "util/paths.h"
 
 #include <array>
 #include <cstring>
+#include <vector>
 
 std::string_view g_LexFile;
 namespace {
@@ -269,63 +269,176 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
   return true;
 }
 
+namespace {
+
+/// Files are read and lexed a block at a time, so the whole file never has
+/// to be in memory at once.
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+/// Sources of this size or more are refused, like any file read whole.
+constexpr std::uint64_t kMaxSourceSize = 0x7FFFFFFF;
+
+/// Splits a file's bytes into lines and lexes them, block after block.
+class CLineSplitter {
+public:
+  CLineSplitter(std::uint32_t fileId, std::int32_t depth, CSourceLine **firstLine)
+      : m_FileId(fileId), m_Depth(depth), m_FirstLine(firstLine) {}
+
+  /// Lexes the complete lines of `bytes[0, size)`, all of them at the end of
+  /// the file; returns how many bytes were used (the rest is an unfinished
+  /// line), or false through `ok` when lexing failed.
+  std::size_t Lex(const char *bytes, std::size_t size, bool atEnd, bool &ok) {
+    ok = true;
+    std::size_t start = 0;
+    // The next LF is remembered between lines, so a file of CR line breaks
+    // does not search to its end for every line.
+    std::size_t nextLF = 0;
+    bool haveLF = false;
+    while (start < size) {
+      // The LF of a CR LF pair split between two blocks.
+      if (m_AfterCR && bytes[start] == '\n') {
+        m_AfterCR = false;
+        ++start;
+        continue;
+      }
+      m_AfterCR = false;
+      if (!haveLF || nextLF < start) {
+        haveLF = true;
+        const void *found = std::memchr(bytes + start, '\n', size - start);
+        nextLF = found != nullptr ? static_cast<std::size_t>(
+                                        static_cast<const char *>(found) - bytes)
+                                  : size;
+      }
+      const void *cr = std::memchr(bytes + start, '\r', nextLF - start);
+      std::size_t end = cr != nullptr ? static_cast<std::size_t>(
+                                            static_cast<const char *>(cr) - bytes)
+                                      : nextLF;
+      if (end == size && !atEnd)
+        return start;
+      if (end > start && !LexLine(std::string_view(bytes + start, end - start))) {
+        ok = false;
+        return start;
+      }
+      if (end == size)
+        return size;
+      // CR LF, a lone CR and a lone LF each end one line (LF CR ends two).
+      ++m_LineNumber;
+      if (bytes[end] == '\r') {
+        if (end + 1 < size && bytes[end + 1] == '\n')
+          ++end;
+        else if (end + 1 == size)
+          m_AfterCR = true;
+      }
+      start = end + 1;
+    }
+    return start;
+  }
+
+  CSourceLine *First() const { return m_First; }
+  std::int32_t Stored() const { return m_Stored; }
+
+private:
+  bool LexLine(std::string_view text) {
+    CSourceLine *position;
+    if (!TokenizeLine(text, m_FileId, static_cast<std::int32_t>(m_LineNumber),
+                      &position, m_Depth))
+      return false;
+    if (position != g_SourceLines.End()) {
+      if (m_First == nullptr)
+        m_First = position;
+      ++m_Stored;
+      if (m_FirstLine != nullptr && *m_FirstLine == g_SourceLines.End())
+        *m_FirstLine = position;
+    }
+    return true;
+  }
+
+  std::uint32_t m_FileId;
+  std::int32_t m_Depth;
+  CSourceLine **m_FirstLine;
+  CSourceLine *m_First = nullptr;
+  std::int32_t m_Stored = 0;
+  // Line numbers are counted in 32 bits and wrap rather than overflow.
+  std::uint32_t m_LineNumber = 1;
+  bool m_AfterCR = false;
+};
+
+/// Takes back the lines a failed read stored, as if the file was never read.
+void RemoveLines(CSourceLine *first, std::int32_t count) {
+  CSourceLine *cursor = g_SourceLines.GetCursor();
+  g_SourceLines.SetCursor(first);
+  for (std::int32_t i = 0; i < count; ++i)
+    g_SourceLines.RemoveCurrent();
+  g_SourceLines.SetCursor(cursor);
+  AddWrapping(g_SourceLineCount, 0u - static_cast<std::uint32_t>(count));
+}
+
+} // namespace
+
 bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
                     std::string_view includerFile, std::int32_t includerLine,
                     std::int32_t includeDepth) {
   if (firstLine != nullptr)
     *firstLine = g_SourceLines.End();
-  std::string content;
-  if (!ReadWholeFile(path, content)) {
+  auto fail = [&]() {
     std::string message = "Cannot load source file \"" + path + "\"";
     if (includerFile.empty())
       ReportError(100, message);
     else
       ReportErrorAt(100, message, includerFile, includerLine);
     return false;
+  };
+  platform::FileHandle file = platform::OpenForRead(path);
+  if (file == platform::kNoFile || platform::FileSizeOf(file) > kMaxSourceSize) {
+    platform::CloseFile(file);
+    return fail();
   }
-  AddWrapping(g_SourceSize, content.size());
-  ProtectFromOverwrite(platform::IdentityOfPath(path));
+  ProtectFromOverwrite(platform::IdentityOfFile(file));
 
-  std::uint32_t fileId = InternFileName(FileNamePart(path));
-  std::string_view text = content;
-  // Line numbers are counted in 32 bits and wrap rather than overflow.
-  std::uint32_t lineNumber = 1;
-  const char *bytes = text.data();
-  std::size_t size = text.size();
-  std::size_t start = 0;
-  // The next LF is remembered between lines, so a file of CR line breaks
-  // does not search to its end for every line.
-  std::size_t nextLF = 0;
-  bool haveLF = false;
-  while (start < size) {
-    if (!haveLF || nextLF < start) {
-      haveLF = true;
-      const void *found = std::memchr(bytes + start, '\n', size - start);
-      nextLF = found != nullptr
-                   ? static_cast<std::size_t>(static_cast<const char *>(found) - bytes)
-                   : size;
+  CLineSplitter splitter(InternFileName(FileNamePart(path)), includeDepth,
+                         firstLine);
+  std::vector<char> block(kReadBlock);
+  std::size_t used = 0;
+  std::uint64_t total = 0;
+  bool lexing = true;
+  for (;;) {
+    if (used == block.size())
+      block.resize(block.size() * 2); // a line longer than a block
+    std::size_t got = 0;
+    bool read = platform::ReadBytes(file, block.data() + used,
+                                    block.size() - used, &got);
+    total += got;
+    if (!read || total > kMaxSourceSize) {
+      // As if the file could not be read at all: nothing of it stays.
+      platform::CloseFile(file);
+      if (splitter.First() != nullptr)
+        RemoveLines(splitter.First(), splitter.Stored());
+      if (firstLine != nullptr)
+        *firstLine = g_SourceLines.End();
+      return fail();
     }
-    const void *cr = std::memchr(bytes + start, '\r', nextLF - start);
-    std::size_t end =
-        cr != nullptr ? static_cast<std::size_t>(static_cast<const char *>(cr) - bytes)
-                      : nextLF;
-    if (end > start) {
-      CSourceLine *position;
-      if (!TokenizeLine(text.substr(start, end - start), fileId,
-                        static_cast<std::int32_t>(lineNumber), &position,
-                        includeDepth))
-        return false;
-      if (firstLine != nullptr && *firstLine == g_SourceLines.End())
-        *firstLine = position;
+    bool atEnd = got == 0;
+    used += got;
+    if (lexing) {
+      bool ok;
+      std::size_t done = splitter.Lex(block.data(), used, atEnd, ok);
+      if (!ok) {
+        // The rest of the file is not lexed, but its size still counts.
+        lexing = false;
+        used = 0;
+      } else {
+        std::memmove(block.data(), block.data() + done, used - done);
+        used -= done;
+      }
+    } else {
+      used = 0;
     }
-    if (end == size)
+    if (atEnd)
       break;
-    // CR LF, a lone CR and a lone LF each end one line (so LF CR ends two).
-    ++lineNumber;
-    if (bytes[end] == '\r' && end + 1 < size && bytes[end + 1] == '\n')
-      ++end;
-    start = end + 1;
   }
+  platform::CloseFile(file);
+  AddWrapping(g_SourceSize, total);
+  if (!lexing)
+    return false;
   AddWrapping(g_SourceFileCount, 1);
   return true;
 }

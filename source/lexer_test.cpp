@@ -113,6 +113,28 @@ TEST_F(LexerTest, SourceSizeCountsEvenWhenLexingFails) {
   std::remove(path.c_str());
 }
 
+TEST_F(LexerTest, LinesAcrossReadBlocksKeepTheirNumbers) {
+  // Files are read in blocks of 1 MiB: put a CR LF pair across the first
+  // boundary and a line longer than a block after it.
+  const std::size_t block = std::size_t{1} << 20;
+  std::string text = "first\n";
+  text += std::string(block - 1 - text.size(), ' ');
+  text += "\r\nsecond\n";
+  text += "third " + std::string(3 * block, 'x') + "\rfourth";
+  std::string path = ::testing::TempDir() + "lexer_test_blocks.src";
+  std::ofstream(path, std::ios::binary) << text;
+  EXPECT_TRUE(LoadSourceFile(path, nullptr, "", 0));
+  std::vector<std::pair<std::int32_t, std::size_t>> lines;
+  for (g_SourceLines.Rewind(); !g_SourceLines.AtEnd(); g_SourceLines.Advance()) {
+    CSourceLine *line = g_SourceLines.Current();
+    lines.emplace_back(line->GetLineNumber(), line->Current().text.size());
+  }
+  EXPECT_EQ(lines, (std::vector<std::pair<std::int32_t, std::size_t>>{
+                       {1, 5}, {3, 6}, {4, 5}, {5, 6}}));
+  EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(text.size()));
+  std::remove(path.c_str());
+}
+
 TEST_F(LexerTest, EmptyFileLoadsWithoutLines) {
   std::string path = ::testing::TempDir() + "lexer_test_empty.src";
   std::ofstream(path, std::ios::binary) << "\n\r\n  \n";

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -37,11 +38,15 @@ inline std::uint64_t HashBytes(std::string_view bytes) {
   return hash ^ (hash >> 29);
 }
 
+/// Entries live in insertion order in a chunked list, so pointers to values
+/// stay valid as the map grows; the hash index holds 8 bytes per slot (a
+/// 32-bit hash tag and the entry number), which keeps lookups cache-friendly
+/// for hundreds of thousands of names.
 template <class Value> class CStringMap {
 public:
   CStringMap() : m_Keys(1 << 16) {}
 
-  std::size_t Size() const { return m_Size; }
+  std::size_t Size() const { return m_Entries.size(); }
 
   /// The value stored under `key`, or nullptr.
   Value *Find(std::string_view key) { return Find(key, HashBytes(key)); }
@@ -51,12 +56,16 @@ public:
     if (m_Slots.empty())
       return nullptr;
     std::size_t mask = m_Slots.size() - 1;
+    std::uint64_t tag = Tag(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      Slot &slot = m_Slots[i];
-      if (!slot.used)
+      std::uint64_t slot = m_Slots[i];
+      if (slot == 0)
         return nullptr;
-      if (slot.hash == hash && slot.key == key)
-        return &slot.value;
+      if ((slot & kTagMask) == tag) {
+        Entry &entry = m_Entries[static_cast<std::size_t>(slot & kIndexMask) - 1];
+        if (entry.key == key)
+          return &entry.value;
+      }
     }
   }
 
@@ -64,7 +73,7 @@ public:
   /// stored value and whether it was inserted.
   std::pair<Value *, bool> Insert(std::string_view key, Value value) {
     std::string_view stored;
-    return Insert(key, std::move(value), stored);
+    return Insert(key, HashBytes(key), std::move(value), stored);
   }
 
   /// Insert, also giving the map's own copy of the key, which lives as long
@@ -77,67 +86,69 @@ public:
   /// Insert, with the key's HashBytes already computed.
   std::pair<Value *, bool> Insert(std::string_view key, std::uint64_t hash,
                                   Value value, std::string_view &storedKey) {
-    if ((m_Size + 1) * 2 > m_Slots.size())
+    if ((m_Entries.size() + 1) * 2 > m_Slots.size())
       Grow();
     std::size_t mask = m_Slots.size() - 1;
+    std::uint64_t tag = Tag(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-      Slot &slot = m_Slots[i];
-      if (!slot.used) {
-        slot.used = true;
-        slot.hash = hash;
-        slot.key = m_Keys.Store(key);
-        slot.value = std::move(value);
-        ++m_Size;
-        storedKey = slot.key;
-        return {&slot.value, true};
+      std::uint64_t slot = m_Slots[i];
+      if (slot == 0) {
+        m_Entries.push_back({m_Keys.Store(key), std::move(value)});
+        m_Slots[i] = tag | m_Entries.size();
+        storedKey = m_Entries.back().key;
+        return {&m_Entries.back().value, true};
       }
-      if (slot.hash == hash && slot.key == key) {
-        storedKey = slot.key;
-        return {&slot.value, false};
+      if ((slot & kTagMask) == tag) {
+        Entry &entry = m_Entries[static_cast<std::size_t>(slot & kIndexMask) - 1];
+        if (entry.key == key) {
+          storedKey = entry.key;
+          return {&entry.value, false};
+        }
       }
     }
   }
 
-  /// Calls `visit(key, value)` for every entry, in no particular order.
+  /// Calls `visit(key, value)` for every entry, in insertion order.
   template <class Visitor> void ForEach(Visitor visit) {
-    for (Slot &slot : m_Slots)
-      if (slot.used)
-        visit(slot.key, slot.value);
+    for (Entry &entry : m_Entries)
+      visit(entry.key, entry.value);
   }
 
   void Clear() {
     m_Slots.clear();
     m_Slots.shrink_to_fit();
+    m_Entries.clear();
+    m_Entries.shrink_to_fit();
     m_Keys.Reset();
-    m_Size = 0;
   }
 
 private:
-  struct Slot {
-    std::uint64_t hash = 0;
+  struct Entry {
     std::string_view key;
-    Value value{};
-    bool used = false;
+    Value value;
   };
 
+  static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
+  static constexpr std::uint64_t kIndexMask = 0x00000000FFFFFFFFull;
+
+  /// The hash's top half, kept in the slot to rule out most keys unread.
+  static std::uint64_t Tag(std::uint64_t hash) { return hash & kTagMask; }
+
   void Grow() {
-    std::vector<Slot> old = std::move(m_Slots);
-    m_Slots.clear();
-    m_Slots.resize(old.empty() ? 64 : old.size() * 2);
+    m_Slots.assign(m_Slots.empty() ? 64 : m_Slots.size() * 2, 0);
     std::size_t mask = m_Slots.size() - 1;
-    for (Slot &slot : old) {
-      if (!slot.used)
-        continue;
-      std::size_t i = slot.hash & mask;
-      while (m_Slots[i].used)
+    for (std::size_t index = 0; index < m_Entries.size(); ++index) {
+      std::uint64_t hash = HashBytes(m_Entries[index].key);
+      std::size_t i = hash & mask;
+      while (m_Slots[i] != 0)
         i = (i + 1) & mask;
-      m_Slots[i] = std::move(slot);
+      m_Slots[i] = Tag(hash) | (index + 1);
     }
   }
 
-  std::vector<Slot> m_Slots;
+  std::vector<std::uint64_t> m_Slots;
+  std::deque<Entry> m_Entries;
   CArena m_Keys;
-  std::size_t m_Size = 0;
 };
 
 #endif // FERROX_UTIL_STRING_MAP_H

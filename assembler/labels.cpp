@@ -181,7 +181,7 @@ const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
 
 bool DefineLabel(std::string_view name) {
   std::string_view key = MakeKey(g_NamespaceLower, name);
-  std::uint64_t hash = HashBytes(key);
+  CKeyHash hash = HashKey(key);
   // A label may not hide one of the same name in an enclosing namespace;
   // a label already defined under the full name is the first complaint.
   if (!g_NamespaceLower.empty()) {

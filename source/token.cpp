@@ -6,6 +6,8 @@
 #include "util/arena.h"
 
 #include <cstring>
+#include <new>
+#include <type_traits>
 #include <deque>
 #include <unordered_map>
 
@@ -18,7 +20,12 @@ CArena g_TokenStorage;
 std::deque<std::string> g_FileNames;
 std::unordered_map<std::string_view, std::uint32_t> g_FileNameIds;
 
-constexpr std::size_t kLinesPerBlock = 4096;
+static_assert(std::is_trivially_destructible_v<CSourceLine>,
+              "line blocks are freed without destroying their lines");
+
+/// Lines come in blocks of 2 MiB.
+constexpr std::size_t kLinesPerBlock =
+    CMemoryBlock::kLargeBlock / sizeof(CSourceLine);
 
 } // namespace
 
@@ -55,12 +62,15 @@ CSourceLine *CLineList::NewLine(std::uint32_t fileId, std::int32_t lineNumber) {
     m_Free = line->m_Next;
   } else {
     if (m_Blocks.empty() || m_BlockUsed == kLinesPerBlock) {
-      m_Blocks.push_back(std::make_unique<CSourceLine[]>(kLinesPerBlock));
+      m_Blocks.push_back(
+          std::make_unique<CMemoryBlock>(CMemoryBlock::kLargeBlock));
       m_BlockUsed = 0;
     }
-    line = &m_Blocks.back()[m_BlockUsed++];
+    line = reinterpret_cast<CSourceLine *>(m_Blocks.back()->Data()) +
+           m_BlockUsed++;
   }
-  *line = CSourceLine();
+  // Lines need no destruction: a block is freed as raw memory.
+  line = new (line) CSourceLine();
   line->m_FileId = fileId;
   line->m_Line = lineNumber;
   return line;

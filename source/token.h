@@ -11,6 +11,8 @@
 #ifndef FERROX_SOURCE_TOKEN_H
 #define FERROX_SOURCE_TOKEN_H
 
+#include "util/arena.h"
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -231,7 +233,7 @@ private:
   CSourceLine m_Sentinel;
   CSourceLine *m_Cursor;
   std::size_t m_Size = 0;
-  std::vector<std::unique_ptr<CSourceLine[]>> m_Blocks;
+  std::vector<std::unique_ptr<CMemoryBlock>> m_Blocks;
   std::size_t m_BlockUsed = 0;
   CSourceLine *m_Free = nullptr;
 };

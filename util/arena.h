@@ -8,15 +8,50 @@
 #define FERROX_UTIL_ARENA_H
 
 #include <cstddef>
+#include "util/platform.h"
+
 #include <cstring>
+#include <new>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+/// A block of raw memory; blocks of kLargeBlock bytes are aligned so the
+/// system can back them with huge pages.
+class CMemoryBlock {
+public:
+  static constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
+
+  explicit CMemoryBlock(std::size_t size) : m_Size(size) {
+    if (size >= kLargeBlock) {
+      m_Data = static_cast<std::uint8_t *>(
+          ::operator new(size, std::align_val_t(kLargeBlock)));
+      platform::AdviseHugePages(m_Data, size);
+    } else {
+      m_Data = static_cast<std::uint8_t *>(::operator new(size));
+    }
+  }
+  ~CMemoryBlock() {
+    if (m_Size >= kLargeBlock)
+      ::operator delete(m_Data, std::align_val_t(kLargeBlock));
+    else
+      ::operator delete(m_Data);
+  }
+  CMemoryBlock(const CMemoryBlock &) = delete;
+  CMemoryBlock &operator=(const CMemoryBlock &) = delete;
+
+  std::uint8_t *Data() const { return m_Data; }
+
+private:
+  std::uint8_t *m_Data;
+  std::size_t m_Size;
+};
+
 class CArena {
 public:
-  explicit CArena(std::size_t blockSize = 1 << 20) : m_BlockSize(blockSize) {}
+  explicit CArena(std::size_t blockSize = CMemoryBlock::kLargeBlock)
+      : m_BlockSize(blockSize) {}
   CArena(const CArena &) = delete;
   CArena &operator=(const CArena &) = delete;
 
@@ -26,12 +61,11 @@ public:
       // Large requests get a block of their own, so the rest of the current
       // block stays in use.
       if (size > m_BlockSize / 4) {
-        m_Blocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(size));
-        return m_Blocks.back().get();
+        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
+        return m_Blocks.back()->Data();
       }
-      m_Blocks.push_back(
-          std::make_unique_for_overwrite<std::uint8_t[]>(m_BlockSize));
-      m_Next = m_Blocks.back().get();
+      m_Blocks.push_back(std::make_unique<CMemoryBlock>(m_BlockSize));
+      m_Next = m_Blocks.back()->Data();
       m_Left = m_BlockSize;
     }
     std::uint8_t *result = m_Next;
@@ -45,13 +79,12 @@ public:
   std::uint8_t *Reserve(std::size_t size) {
     if (size > m_Left) {
       if (size > m_BlockSize / 4) {
-        m_Blocks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(size));
-        m_Reserved = m_Blocks.back().get();
+        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
+        m_Reserved = m_Blocks.back()->Data();
         return m_Reserved;
       }
-      m_Blocks.push_back(
-          std::make_unique_for_overwrite<std::uint8_t[]>(m_BlockSize));
-      m_Next = m_Blocks.back().get();
+      m_Blocks.push_back(std::make_unique<CMemoryBlock>(m_BlockSize));
+      m_Next = m_Blocks.back()->Data();
       m_Left = m_BlockSize;
     }
     m_Reserved = nullptr;
@@ -86,7 +119,7 @@ public:
 
 private:
   std::size_t m_BlockSize;
-  std::vector<std::unique_ptr<std::uint8_t[]>> m_Blocks;
+  std::vector<std::unique_ptr<CMemoryBlock>> m_Blocks;
   std::uint8_t *m_Next = nullptr;
   std::size_t m_Left = 0;
   /// A large reservation that has a block of its own.

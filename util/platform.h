@@ -81,6 +81,10 @@ inline bool SameFile(const FileIdentity &a, const FileIdentity &b) {
   return a.valid && b.valid && a.device == b.device && a.index == b.index;
 }
 
+/// Asks the system to back a large, 2 MiB-aligned block of memory with huge
+/// pages, so filling it costs few page faults. Only a hint.
+void AdviseHugePages(void *block, std::size_t size);
+
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -159,6 +160,15 @@ FileIdentity IdentityOfFile(FileHandle file) {
     return {};
   return {static_cast<std::uint64_t>(st.st_dev),
           static_cast<std::uint64_t>(st.st_ino), true};
+}
+
+void AdviseHugePages(void *block, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  ::madvise(block, size, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)size;
+#endif
 }
 
 std::string ModulePath() {

@@ -171,6 +171,8 @@ FileIdentity IdentityOfPath(const std::string &path) {
   return identity;
 }
 
+void AdviseHugePages(void *, std::size_t) {}
+
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {

@@ -38,6 +38,25 @@ inline std::uint64_t HashBytes(std::string_view bytes) {
   return hash ^ (hash >> 29);
 }
 
+/// Where a key lives in a hash index: its home slot and a 32-bit tag that
+/// rules out most other keys without reading them.
+struct CKeyHash {
+  std::uint64_t home;
+  std::uint64_t tag; ///< In the top 32 bits.
+};
+
+/// The home slot comes from every byte but the last, plus the last byte, so
+/// names that differ only in their last character (loop1, loop2, ...) sit
+/// side by side and a run of numbered names shares a few cache lines.
+inline CKeyHash HashKey(std::string_view key) {
+  if (key.empty())
+    return {0, 0x5555555500000000ull};
+  std::uint64_t prefix = HashBytes(key.substr(0, key.size() - 1));
+  std::uint64_t last = static_cast<unsigned char>(key.back());
+  std::uint64_t mixed = (prefix ^ (last * 0xFF51AFD7ED558CCDull)) * 0xC4CEB9FE1A85EC53ull;
+  return {prefix + last, (mixed ^ (mixed >> 31)) & 0xFFFFFFFF00000000ull};
+}
+
 /// Entries live in insertion order in a chunked list, so pointers to values
 /// stay valid as the map grows; the hash index holds 8 bytes per slot (a
 /// 32-bit hash tag and the entry number), which keeps lookups cache-friendly
@@ -49,15 +68,15 @@ public:
   std::size_t Size() const { return m_Entries.size(); }
 
   /// The value stored under `key`, or nullptr.
-  Value *Find(std::string_view key) { return Find(key, HashBytes(key)); }
+  Value *Find(std::string_view key) { return Find(key, HashKey(key)); }
 
-  /// Find, with the key's HashBytes already computed.
-  Value *Find(std::string_view key, std::uint64_t hash) {
+  /// Find, with the key's HashKey already computed.
+  Value *Find(std::string_view key, const CKeyHash &hash) {
     if (m_Slots.empty())
       return nullptr;
     std::size_t mask = m_Slots.size() - 1;
-    std::uint64_t tag = Tag(hash);
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    std::uint64_t tag = hash.tag;
+    for (std::size_t i = hash.home & mask;; i = (i + 1) & mask) {
       std::uint64_t slot = m_Slots[i];
       if (slot == 0)
         return nullptr;
@@ -73,24 +92,24 @@ public:
   /// stored value and whether it was inserted.
   std::pair<Value *, bool> Insert(std::string_view key, Value value) {
     std::string_view stored;
-    return Insert(key, HashBytes(key), std::move(value), stored);
+    return Insert(key, HashKey(key), std::move(value), stored);
   }
 
   /// Insert, also giving the map's own copy of the key, which lives as long
   /// as the entry.
   std::pair<Value *, bool> Insert(std::string_view key, Value value,
                                   std::string_view &storedKey) {
-    return Insert(key, HashBytes(key), std::move(value), storedKey);
+    return Insert(key, HashKey(key), std::move(value), storedKey);
   }
 
-  /// Insert, with the key's HashBytes already computed.
-  std::pair<Value *, bool> Insert(std::string_view key, std::uint64_t hash,
+  /// Insert, with the key's HashKey already computed.
+  std::pair<Value *, bool> Insert(std::string_view key, const CKeyHash &hash,
                                   Value value, std::string_view &storedKey) {
     if ((m_Entries.size() + 1) * 2 > m_Slots.size())
       Grow();
     std::size_t mask = m_Slots.size() - 1;
-    std::uint64_t tag = Tag(hash);
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    std::uint64_t tag = hash.tag;
+    for (std::size_t i = hash.home & mask;; i = (i + 1) & mask) {
       std::uint64_t slot = m_Slots[i];
       if (slot == 0) {
         m_Entries.push_back({m_Keys.Store(key), std::move(value)});
@@ -131,18 +150,15 @@ private:
   static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
   static constexpr std::uint64_t kIndexMask = 0x00000000FFFFFFFFull;
 
-  /// The hash's top half, kept in the slot to rule out most keys unread.
-  static std::uint64_t Tag(std::uint64_t hash) { return hash & kTagMask; }
-
   void Grow() {
     m_Slots.assign(m_Slots.empty() ? 64 : m_Slots.size() * 2, 0);
     std::size_t mask = m_Slots.size() - 1;
     for (std::size_t index = 0; index < m_Entries.size(); ++index) {
-      std::uint64_t hash = HashBytes(m_Entries[index].key);
-      std::size_t i = hash & mask;
+      CKeyHash hash = HashKey(m_Entries[index].key);
+      std::size_t i = hash.home & mask;
       while (m_Slots[i] != 0)
         i = (i + 1) & mask;
-      m_Slots[i] = Tag(hash) | (index + 1);
+      m_Slots[i] = hash.tag | (index + 1);
     }
   }
 

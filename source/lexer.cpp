@@ -200,8 +200,10 @@ std::size_t ScanString(std::string_view text, std::size_t at) {
   return i;
 }
 
-std::size_t SkipRun(std::string_view text, std::size_t i, std::uint8_t cls) {
-  while (i < text.size() && Is(text[i], cls))
+/// Skips bytes of class `cls`. The line is followed by a byte of no class
+/// (its CR or LF, or a stand-in), so the scan needs no bounds check.
+std::size_t SkipRun(const char *bytes, std::size_t i, std::uint8_t cls) {
+  while (Is(bytes[i], cls))
     ++i;
   return i;
 }
@@ -214,9 +216,13 @@ void AddWrapping(std::int32_t &counter, std::uint64_t delta) {
 
 } // namespace
 
-bool TokenizeLine(std::string_view text, std::uint32_t fileId,
-                  std::int32_t lineNumber, CSourceLine **position,
-                  std::int32_t includeDepth) {
+namespace {
+
+/// TokenizeLine for a line whose byte after the end, text[text.size()], is
+/// readable and starts no token (a CR, an LF or a stand-in).
+bool LexLine(std::string_view text, std::uint32_t fileId,
+             std::int32_t lineNumber, CSourceLine **position,
+             std::int32_t includeDepth) {
   if (fileId != g_LexFileId) {
     g_LexFile = FileNameOf(fileId);
     g_LexFileId = fileId;
@@ -227,19 +233,19 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
 
   const char *bytes = text.data();
   std::size_t size = text.size();
-  std::size_t i = SkipRun(text, 0, kBlank);
+  std::size_t i = SkipRun(bytes, 0, kBlank);
   while (i < size) {
     std::uint8_t cls = kClasses[static_cast<unsigned char>(bytes[i])];
     if (cls & kSymbol) {
       EmitSymbol(bytes[i]);
       ++i;
     } else if (cls & kIdentifierStart) {
-      std::size_t end = SkipRun(text, i + 1, kIdentifierPart);
+      std::size_t end = SkipRun(bytes, i + 1, kIdentifierPart);
       EmitText(TOKEN_IDENTIFIER, text.substr(i, end - i));
       g_LineIdentifiers |= IdentifierMask(bytes[i]);
       i = end;
     } else if (cls & kNumberStart) {
-      std::size_t end = SkipRun(text, i + 1, kNumberPart);
+      std::size_t end = SkipRun(bytes, i + 1, kNumberPart);
       EmitText(TOKEN_NUMBER, text.substr(i, end - i));
       i = end;
     } else if (cls & kQuote) {
@@ -254,7 +260,7 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
         return false;
       break;
     }
-    i = SkipRun(text, i, kBlank);
+    i = SkipRun(bytes, i, kBlank);
   }
 
   if (LineEmpty())
@@ -267,6 +273,19 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
   *position = g_SourceLines.InsertBeforeCursor(line);
   AddWrapping(g_SourceLineCount, 1);
   return true;
+}
+
+} // namespace
+
+bool TokenizeLine(std::string_view text, std::uint32_t fileId,
+                  std::int32_t lineNumber, CSourceLine **position,
+                  std::int32_t includeDepth) {
+  // Give the line the terminator the scanners rely on.
+  static std::string line;
+  line.assign(text);
+  line.push_back('\n');
+  return LexLine(std::string_view(line.data(), text.size()), fileId,
+                 lineNumber, position, includeDepth);
 }
 
 namespace {
@@ -339,8 +358,8 @@ public:
 private:
   bool LexLine(std::string_view text) {
     CSourceLine *position;
-    if (!TokenizeLine(text, m_FileId, static_cast<std::int32_t>(m_LineNumber),
-                      &position, m_Depth))
+    if (!::LexLine(text, m_FileId, static_cast<std::int32_t>(m_LineNumber),
+                   &position, m_Depth))
       return false;
     if (position != g_SourceLines.End()) {
       if (m_First == nullptr)
@@ -396,16 +415,17 @@ bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
 
   CLineSplitter splitter(InternFileName(FileNamePart(path)), includeDepth,
                          firstLine);
-  std::vector<char> block(kReadBlock);
+  // One byte more than the data: a stand-in line end after the last line.
+  std::vector<char> block(kReadBlock + 1);
   std::size_t used = 0;
   std::uint64_t total = 0;
   bool lexing = true;
   for (;;) {
-    if (used == block.size())
+    if (used == block.size() - 1)
       block.resize(block.size() * 2); // a line longer than a block
     std::size_t got = 0;
     bool read = platform::ReadBytes(file, block.data() + used,
-                                    block.size() - used, &got);
+                                    block.size() - 1 - used, &got);
     total += got;
     if (!read || total > kMaxSourceSize) {
       // As if the file could not be read at all: nothing of it stays.
@@ -418,6 +438,7 @@ bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
     }
     bool atEnd = got == 0;
     used += got;
+    block[used] = '\n';
     if (lexing) {
       bool ok;
       std::size_t done = splitter.Lex(block.data(), used, atEnd, ok);

@@ -238,7 +238,7 @@ std::int32_t ReferenceLabel(const CParameter &parameter) {
   fixup.nameSpace = StoredNamespace();
   fixup.name = joined.empty() ? name : g_LabelText.Store(joined);
   fixup.position = GetOutputPosition();
-  fixup.fileId = g_CurrentLine->m_FileId;
+  fixup.fileId = g_CurrentLine->FileId();
   fixup.line = g_CurrentLine->GetLineNumber();
   g_LabelFixups.push_back(fixup);
   return 0;

@@ -113,7 +113,7 @@ void HandleInclude(CSourceLine &line) {
   ExpectEndOfLine(line);
   std::string_view file = line.FileName();
   std::int32_t lineNumber = line.GetLineNumber();
-  std::int32_t depth = line.m_IncludeDepth + 1;
+  std::int32_t depth = line.IncludeDepth() + 1;
   g_SourceLines.RemoveCurrent();
 
   // A file that includes itself without a guard would be spliced in again
@@ -129,10 +129,10 @@ void HandleInclude(CSourceLine &line) {
                   lineNumber);
     return;
   }
-  CSourceLine *first = nullptr;
+  CLineList::Position first = CLineList::kNoPosition;
   LoadSourceFile(path, &first, file, lineNumber, depth);
   // Lines stored before a lexing failure are preprocessed like the others.
-  if (first != nullptr && first != g_SourceLines.End())
+  if (first != CLineList::kNoPosition)
     g_SourceLines.SetCursor(first);
 }
 

@@ -221,14 +221,14 @@ namespace {
 /// TokenizeLine for a line whose byte after the end, text[text.size()], is
 /// readable and starts no token (a CR, an LF or a stand-in).
 bool LexLine(std::string_view text, std::uint32_t fileId,
-             std::int32_t lineNumber, CSourceLine **position,
+             std::int32_t lineNumber, CLineList::Position *position,
              std::int32_t includeDepth) {
   if (fileId != g_LexFileId) {
     g_LexFile = FileNameOf(fileId);
     g_LexFileId = fileId;
   }
   g_LexLine = lineNumber;
-  *position = g_SourceLines.End();
+  *position = CLineList::kNoPosition;
   BeginLine(text.size());
 
   const char *bytes = text.data();
@@ -265,12 +265,13 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
 
   if (LineEmpty())
     return true;
-  CSourceLine *line = g_SourceLines.NewLine(fileId, lineNumber);
-  line->SetTokens(CommitTokens(
+  CLineList::LineIndex index = g_SourceLines.NewLine(fileId, lineNumber);
+  CSourceLine &line = g_SourceLines.Line(index);
+  line.SetTokens(CommitTokens(
       g_LineStart, static_cast<std::size_t>(g_LineOut - g_LineStart)));
-  line->m_IncludeDepth = includeDepth;
-  line->m_Identifiers = g_LineIdentifiers;
-  *position = g_SourceLines.InsertBeforeCursor(line);
+  line.SetIncludeDepth(includeDepth);
+  line.m_Identifiers = g_LineIdentifiers;
+  *position = g_SourceLines.InsertBeforeCursor(index);
   AddWrapping(g_SourceLineCount, 1);
   return true;
 }
@@ -278,7 +279,7 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
 } // namespace
 
 bool TokenizeLine(std::string_view text, std::uint32_t fileId,
-                  std::int32_t lineNumber, CSourceLine **position,
+                  std::int32_t lineNumber, CLineList::Position *position,
                   std::int32_t includeDepth) {
   // Give the line the terminator the scanners rely on.
   static std::string line;
@@ -299,7 +300,8 @@ constexpr std::uint64_t kMaxSourceSize = 0x7FFFFFFF;
 /// Splits a file's bytes into lines and lexes them, block after block.
 class CLineSplitter {
 public:
-  CLineSplitter(std::uint32_t fileId, std::int32_t depth, CSourceLine **firstLine)
+  CLineSplitter(std::uint32_t fileId, std::int32_t depth,
+                CLineList::Position *firstLine)
       : m_FileId(fileId), m_Depth(depth), m_FirstLine(firstLine) {}
 
   /// Lexes the complete lines of `bytes[0, size)`, all of them at the end of
@@ -352,20 +354,20 @@ public:
     return start;
   }
 
-  CSourceLine *First() const { return m_First; }
+  CLineList::Position First() const { return m_First; }
   std::int32_t Stored() const { return m_Stored; }
 
 private:
   bool LexLine(std::string_view text) {
-    CSourceLine *position;
+    CLineList::Position position;
     if (!::LexLine(text, m_FileId, static_cast<std::int32_t>(m_LineNumber),
                    &position, m_Depth))
       return false;
-    if (position != g_SourceLines.End()) {
-      if (m_First == nullptr)
+    if (position != CLineList::kNoPosition) {
+      if (m_First == CLineList::kNoPosition)
         m_First = position;
       ++m_Stored;
-      if (m_FirstLine != nullptr && *m_FirstLine == g_SourceLines.End())
+      if (m_FirstLine != nullptr && *m_FirstLine == CLineList::kNoPosition)
         *m_FirstLine = position;
     }
     return true;
@@ -373,31 +375,30 @@ private:
 
   std::uint32_t m_FileId;
   std::int32_t m_Depth;
-  CSourceLine **m_FirstLine;
-  CSourceLine *m_First = nullptr;
+  CLineList::Position *m_FirstLine;
+  CLineList::Position m_First = CLineList::kNoPosition;
   std::int32_t m_Stored = 0;
   // Line numbers are counted in 32 bits and wrap rather than overflow.
   std::uint32_t m_LineNumber = 1;
   bool m_AfterCR = false;
 };
 
-/// Takes back the lines a failed read stored, as if the file was never read.
-void RemoveLines(CSourceLine *first, std::int32_t count) {
-  CSourceLine *cursor = g_SourceLines.GetCursor();
+/// Takes back the lines a failed read stored, as if the file was never read;
+/// the cursor ends where it was before the file.
+void RemoveLines(CLineList::Position first, std::int32_t count) {
   g_SourceLines.SetCursor(first);
   for (std::int32_t i = 0; i < count; ++i)
     g_SourceLines.RemoveCurrent();
-  g_SourceLines.SetCursor(cursor);
   AddWrapping(g_SourceLineCount, 0u - static_cast<std::uint32_t>(count));
 }
 
 } // namespace
 
-bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
+bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
                     std::string_view includerFile, std::int32_t includerLine,
                     std::int32_t includeDepth) {
   if (firstLine != nullptr)
-    *firstLine = g_SourceLines.End();
+    *firstLine = CLineList::kNoPosition;
   auto fail = [&]() {
     std::string message = "Cannot load source file \"" + path + "\"";
     if (includerFile.empty())
@@ -430,10 +431,10 @@ bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
     if (!read || total > kMaxSourceSize) {
       // As if the file could not be read at all: nothing of it stays.
       platform::CloseFile(file);
-      if (splitter.First() != nullptr)
+      if (splitter.First() != CLineList::kNoPosition)
         RemoveLines(splitter.First(), splitter.Stored());
       if (firstLine != nullptr)
-        *firstLine = g_SourceLines.End();
+        *firstLine = CLineList::kNoPosition;
       return fail();
     }
     bool atEnd = got == 0;

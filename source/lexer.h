@@ -24,19 +24,19 @@ extern std::int32_t g_SourceFileCount;
 extern std::int32_t g_SourceSize;
 
 /// Loads `path` into g_SourceLines before the cursor. When `firstLine` is
-/// given it receives the first stored line, or g_SourceLines.End() when the
-/// file stored none. A file that cannot be read reports error 100 at
+/// given it receives the position of the first stored line, or
+/// CLineList::kNoPosition when the file stored none. A file that cannot be read reports error 100 at
 /// `includerFile` and `includerLine`, or without a position when
 /// `includerFile` is empty. `includeDepth` is stored with every line.
-bool LoadSourceFile(const std::string &path, CSourceLine **firstLine,
+bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
                     std::string_view includerFile, std::int32_t includerLine,
                     std::int32_t includeDepth = 0);
 
-/// Lexes one line of text. On success `*position` is the stored line, or
-/// g_SourceLines.End() when the line held no token. Fails only when a byte
+/// Lexes one line of text. On success `*position` is the stored line's
+/// position, or CLineList::kNoPosition when the line held no token. Fails only when a byte
 /// that starts no token comes before the line's first token.
 bool TokenizeLine(std::string_view text, std::uint32_t fileId,
-                  std::int32_t lineNumber, CSourceLine **position,
+                  std::int32_t lineNumber, CLineList::Position *position,
                   std::int32_t includeDepth = 0);
 
 /// Sets the counters back to 0.

@@ -29,9 +29,12 @@ protected:
 
   Lexed Lex(std::string_view text) {
     Lexed result;
-    CSourceLine *line = nullptr;
-    result.ok = TokenizeLine(text, InternFileName("l.src"), 4, &line);
-    if (line != nullptr && line != g_SourceLines.End())
+    CLineList::Position position = CLineList::kNoPosition;
+    result.ok = TokenizeLine(text, InternFileName("l.src"), 4, &position);
+    CSourceLine *line = position != CLineList::kNoPosition
+                            ? g_SourceLines.LineAt(position)
+                            : nullptr;
+    if (line != nullptr)
       for (line->Rewind(); !line->AtEnd(); line->Advance())
         result.tokens.emplace_back(line->Current().kind,
                                    std::string(line->Current().text));
@@ -103,13 +106,13 @@ TEST_F(LexerTest, EmptyStringIsStillAToken) {
 TEST_F(LexerTest, SourceSizeCountsEvenWhenLexingFails) {
   std::string path = ::testing::TempDir() + "lexer_test_bad.src";
   std::ofstream(path, std::ios::binary) << "data1u 1\n(oops\nlater\n";
-  CSourceLine *first = nullptr;
+  CLineList::Position first = CLineList::kNoPosition;
   EXPECT_FALSE(LoadSourceFile(path, &first, "", 0));
   EXPECT_EQ(g_SourceSize, 21);
   EXPECT_EQ(g_SourceFileCount, 0);
   EXPECT_EQ(g_SourceLineCount, 1);
-  ASSERT_NE(first, g_SourceLines.End());
-  EXPECT_EQ(first->GetLineNumber(), 1);
+  ASSERT_NE(first, CLineList::kNoPosition);
+  EXPECT_EQ(g_SourceLines.LineAt(first)->GetLineNumber(), 1);
   std::remove(path.c_str());
 }
 
@@ -138,9 +141,9 @@ TEST_F(LexerTest, LinesAcrossReadBlocksKeepTheirNumbers) {
 TEST_F(LexerTest, EmptyFileLoadsWithoutLines) {
   std::string path = ::testing::TempDir() + "lexer_test_empty.src";
   std::ofstream(path, std::ios::binary) << "\n\r\n  \n";
-  CSourceLine *first = nullptr;
+  CLineList::Position first = 0;
   EXPECT_TRUE(LoadSourceFile(path, &first, "", 0));
-  EXPECT_EQ(first, g_SourceLines.End());
+  EXPECT_EQ(first, CLineList::kNoPosition);
   EXPECT_EQ(g_SourceFileCount, 1);
   EXPECT_EQ(g_SourceLines.Size(), 0u);
   std::remove(path.c_str());

@@ -20,13 +20,6 @@ CArena g_TokenStorage;
 std::deque<std::string> g_FileNames;
 std::unordered_map<std::string_view, std::uint32_t> g_FileNameIds;
 
-static_assert(std::is_trivially_destructible_v<CSourceLine>,
-              "line blocks are freed without destroying their lines");
-
-/// Lines come in blocks of 2 MiB.
-constexpr std::size_t kLinesPerBlock =
-    CMemoryBlock::kLargeBlock / sizeof(CSourceLine);
-
 } // namespace
 
 void CTokenWriter::Append(TokenKind kind, std::string_view text) {
@@ -46,72 +39,62 @@ void CTokenWriter::Append(TokenKind kind, std::string_view text) {
   m_Bytes.resize(used + written);
 }
 
-std::string_view CSourceLine::FileName() const { return FileNameOf(m_FileId); }
+std::string_view CSourceLine::FileName() const { return FileNameOf(FileId()); }
 
-CLineList::CLineList() : m_Cursor(&m_Sentinel) {
-  m_Sentinel.m_Prev = &m_Sentinel;
-  m_Sentinel.m_Next = &m_Sentinel;
-}
+static_assert(sizeof(CSourceLine) == 32, "a million lines must stay small");
+static_assert(std::is_trivially_destructible_v<CSourceLine>,
+              "line blocks are freed without destroying their lines");
 
-CLineList::~CLineList() = default;
-
-CSourceLine *CLineList::NewLine(std::uint32_t fileId, std::int32_t lineNumber) {
-  CSourceLine *line;
-  if (m_Free != nullptr) {
-    line = m_Free;
-    m_Free = line->m_Next;
+CLineList::LineIndex CLineList::NewLine(std::uint32_t fileId,
+                                        std::int32_t lineNumber) {
+  LineIndex index;
+  if (m_Free != 0) {
+    index = m_Free;
+    m_Free = Line(index).m_Next;
   } else {
-    if (m_Blocks.empty() || m_BlockUsed == kLinesPerBlock) {
+    index = m_Allocated++;
+    if ((index >> kBlockShift) >= m_Blocks.size())
       m_Blocks.push_back(
           std::make_unique<CMemoryBlock>(CMemoryBlock::kLargeBlock));
-      m_BlockUsed = 0;
-    }
-    line = reinterpret_cast<CSourceLine *>(m_Blocks.back()->Data()) +
-           m_BlockUsed++;
   }
   // Lines need no destruction: a block is freed as raw memory.
-  line = new (line) CSourceLine();
-  line->m_FileId = fileId;
+  CSourceLine *line = new (&Line(index)) CSourceLine();
+  line->m_File = fileId & CSourceLine::kFileMask;
   line->m_Line = lineNumber;
-  return line;
+  return index;
 }
 
-CSourceLine *CLineList::InsertBeforeCursor(CSourceLine *line) {
-  CSourceLine *next = m_Cursor;
-  CSourceLine *prev = next->m_Prev;
-  line->m_Prev = prev;
-  line->m_Next = next;
-  prev->m_Next = line;
-  next->m_Prev = line;
+CLineList::Position CLineList::InsertBeforeCursor(LineIndex line) {
+  Position position = m_Cursor;
+  Line(line).m_Next = NextOf(m_Cursor);
+  SetNext(m_Cursor, line);
+  m_Cursor = line;
   ++m_Size;
-  return line;
+  return position;
 }
 
 void CLineList::RemoveCurrent() {
-  CSourceLine *line = m_Cursor;
-  if (line == &m_Sentinel)
+  LineIndex line = NextOf(m_Cursor);
+  if (line == 0)
     return;
-  line->m_Prev->m_Next = line->m_Next;
-  line->m_Next->m_Prev = line->m_Prev;
-  m_Cursor = line->m_Next;
+  SetNext(m_Cursor, Line(line).m_Next);
   --m_Size;
   DiscardLine(line);
 }
 
-void CLineList::DiscardLine(CSourceLine *line) {
-  line->SetTokens(std::string_view());
-  line->m_Next = m_Free;
+void CLineList::DiscardLine(LineIndex line) {
+  Line(line).SetTokens(std::string_view());
+  Line(line).m_Next = m_Free;
   m_Free = line;
 }
 
 void CLineList::Clear() {
   m_Blocks.clear();
-  m_BlockUsed = 0;
-  m_Free = nullptr;
+  m_Allocated = 1;
+  m_Free = 0;
+  m_First = 0;
+  m_Cursor = 0;
   m_Size = 0;
-  m_Sentinel.m_Prev = &m_Sentinel;
-  m_Sentinel.m_Next = &m_Sentinel;
-  m_Cursor = &m_Sentinel;
 }
 
 std::string_view StoreTokens(std::string_view encoded) {

@@ -176,7 +176,8 @@ private:
   std::uint32_t m_Cursor = 0;
 };
 
-/// One line of the program: its tokens, its file and its line number.
+/// One line of the program: its tokens, its file and its line number. Lines
+/// are 32 bytes: a program of a million lines keeps them all in memory.
 class CSourceLine : public CTokenList {
 public:
   /// The file name (last path component) the line was loaded from.
@@ -184,58 +185,102 @@ public:
   std::string_view FileName() const;
   std::int32_t GetLineNumber() const { return m_Line; }
 
-  std::uint32_t m_FileId = 0;
-  std::int32_t m_Line = 0;
+  std::uint32_t FileId() const { return m_File & kFileMask; }
   /// How many include directives lie between this line and the main file.
-  std::int32_t m_IncludeDepth = 0;
+  std::int32_t IncludeDepth() const {
+    return static_cast<std::int32_t>(m_File >> kDepthShift);
+  }
+  void SetIncludeDepth(std::int32_t depth) {
+    std::uint32_t clamped = depth < 0 ? 0u : depth > 255 ? 255u
+                                                        : static_cast<std::uint32_t>(depth);
+    m_File = (m_File & kFileMask) | (clamped << kDepthShift);
+  }
+
   /// IdentifierMask() of the first letter of every identifier in the line,
   /// or all ones when unknown: lets most lines skip macro expansion.
   std::uint32_t m_Identifiers = ~0u;
 
 private:
   friend class CLineList;
-  CSourceLine *m_Prev = nullptr;
-  CSourceLine *m_Next = nullptr;
+  static constexpr std::uint32_t kFileMask = 0x00FFFFFF;
+  static constexpr unsigned kDepthShift = 24;
+
+  /// Index of the next line in the list; 0 after the last line.
+  std::uint32_t m_Next = 0;
+  /// File id (low 24 bits) and include depth (top 8 bits).
+  std::uint32_t m_File = 0;
+  std::int32_t m_Line = 0;
 };
 
-/// The ordered list of all source lines, with one cursor.
+/// The ordered list of all source lines, with one cursor. The list is linked
+/// forward only; the cursor is the line before the current one, so
+/// inserting before the cursor and removing the current line are O(1).
 class CLineList {
 public:
-  CLineList();
-  ~CLineList();
+  /// A line's number in the list's storage; 0 is no line.
+  using LineIndex = std::uint32_t;
+  /// A place in the list: the line that follows line `Position` (0 is the
+  /// start of the list).
+  using Position = std::uint32_t;
+  static constexpr Position kNoPosition = 0xFFFFFFFFu;
+
+  CLineList() = default;
   CLineList(const CLineList &) = delete;
   CLineList &operator=(const CLineList &) = delete;
 
-  void Rewind() { m_Cursor = m_Sentinel.m_Next; }
-  bool AtEnd() const { return m_Cursor == &m_Sentinel; }
+  void Rewind() { m_Cursor = 0; }
+  bool AtEnd() const { return NextOf(m_Cursor) == 0; }
   /// The line under the cursor; only valid when not AtEnd().
-  CSourceLine *Current() const { return m_Cursor; }
-  void Advance() { m_Cursor = m_Cursor->m_Next; }
-  /// The end position, also what the cursor is at AtEnd().
-  CSourceLine *End() { return &m_Sentinel; }
-  CSourceLine *GetCursor() const { return m_Cursor; }
-  void SetCursor(CSourceLine *line) { m_Cursor = line; }
+  CSourceLine *Current() const { return &Line(NextOf(m_Cursor)); }
+  void Advance() { m_Cursor = NextOf(m_Cursor); }
+  Position GetCursor() const { return m_Cursor; }
+  void SetCursor(Position position) { m_Cursor = position; }
+  /// The line standing at `position`, or nullptr at the end.
+  CSourceLine *LineAt(Position position) const {
+    LineIndex line = NextOf(position);
+    return line != 0 ? &Line(line) : nullptr;
+  }
 
   /// A new line, not yet in the list, with no tokens.
-  CSourceLine *NewLine(std::uint32_t fileId, std::int32_t lineNumber);
-  /// Links `line` (from NewLine) before the cursor; the cursor stays.
-  CSourceLine *InsertBeforeCursor(CSourceLine *line);
+  LineIndex NewLine(std::uint32_t fileId, std::int32_t lineNumber);
+  CSourceLine &Line(LineIndex line) const {
+    return reinterpret_cast<CSourceLine *>(
+        m_Blocks[line >> kBlockShift]->Data())[line & kBlockMask];
+  }
+  /// Links `line` (from NewLine) before the cursor; the cursor stays on the
+  /// same line. Returns the new line's position.
+  Position InsertBeforeCursor(LineIndex line);
   /// Destroys the line under the cursor; the cursor moves to the next line.
   void RemoveCurrent();
   /// Returns a line from NewLine that was never inserted.
-  void DiscardLine(CSourceLine *line);
+  void DiscardLine(LineIndex line);
 
   std::size_t Size() const { return m_Size; }
   /// Destroys every line and frees all storage.
   void Clear();
 
 private:
-  CSourceLine m_Sentinel;
-  CSourceLine *m_Cursor;
+  /// Lines come in blocks of 2 MiB.
+  static constexpr unsigned kBlockShift = 16;
+  static constexpr LineIndex kBlockMask = (LineIndex{1} << kBlockShift) - 1;
+
+  LineIndex NextOf(LineIndex line) const {
+    return line == 0 ? m_First : Line(line).m_Next;
+  }
+  void SetNext(LineIndex line, LineIndex next) {
+    if (line == 0)
+      m_First = next;
+    else
+      Line(line).m_Next = next;
+  }
+
+  LineIndex m_First = 0;
+  Position m_Cursor = 0;
   std::size_t m_Size = 0;
   std::vector<std::unique_ptr<CMemoryBlock>> m_Blocks;
-  std::size_t m_BlockUsed = 0;
-  CSourceLine *m_Free = nullptr;
+  /// Lines handed out so far; index 0 is never used.
+  LineIndex m_Allocated = 1;
+  LineIndex m_Free = 0;
 };
 
 /// The program.

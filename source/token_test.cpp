@@ -20,15 +20,21 @@ protected:
     ResetAllState();
   }
 
-  /// A line in the program's list holding `tokens`.
+  /// A line inserted before the cursor, holding `tokens`.
   CSourceLine *MakeLine(std::initializer_list<CToken> tokens,
-                        std::int32_t number = 1) {
+                        std::int32_t number = 1,
+                        CLineList::Position *position = nullptr) {
     CTokenWriter writer;
     for (const CToken &token : tokens)
       writer.Append(token.kind, token.text);
-    CSourceLine *line = g_SourceLines.NewLine(InternFileName("t.src"), number);
-    line->SetTokens(StoreTokens(writer.Bytes()));
-    return g_SourceLines.InsertBeforeCursor(line);
+    CLineList::LineIndex index =
+        g_SourceLines.NewLine(InternFileName("t.src"), number);
+    CSourceLine &line = g_SourceLines.Line(index);
+    line.SetTokens(StoreTokens(writer.Bytes()));
+    CLineList::Position at = g_SourceLines.InsertBeforeCursor(index);
+    if (position != nullptr)
+      *position = at;
+    return &line;
   }
 
   std::string m_Output;
@@ -97,11 +103,14 @@ TEST_F(TokenTest, ExpectedReportsItsMessageAtTheLine) {
 }
 
 TEST_F(TokenTest, LinesInsertBeforeTheCursorAndRemoveMovesToTheNext) {
-  CSourceLine *first = MakeLine({{TOKEN_IDENTIFIER, "a"}}, 1);
-  CSourceLine *third = MakeLine({{TOKEN_IDENTIFIER, "c"}}, 3);
+  CLineList::Position first, second, third;
+  CSourceLine *a = MakeLine({{TOKEN_IDENTIFIER, "a"}}, 1, &first);
+  CSourceLine *c = MakeLine({{TOKEN_IDENTIFIER, "c"}}, 3, &third);
   g_SourceLines.SetCursor(third);
-  CSourceLine *second = MakeLine({{TOKEN_IDENTIFIER, "b"}}, 2);
-  EXPECT_EQ(g_SourceLines.GetCursor(), third);
+  EXPECT_EQ(g_SourceLines.Current(), c);
+  CSourceLine *b = MakeLine({{TOKEN_IDENTIFIER, "b"}}, 2, &second);
+  EXPECT_EQ(g_SourceLines.Current(), c);
+  EXPECT_EQ(g_SourceLines.LineAt(second), b);
   EXPECT_EQ(g_SourceLines.Size(), 3u);
 
   std::vector<std::int32_t> order;
@@ -111,14 +120,29 @@ TEST_F(TokenTest, LinesInsertBeforeTheCursorAndRemoveMovesToTheNext) {
 
   g_SourceLines.SetCursor(second);
   g_SourceLines.RemoveCurrent();
-  EXPECT_EQ(g_SourceLines.GetCursor(), third);
+  EXPECT_EQ(g_SourceLines.Current(), c);
   g_SourceLines.RemoveCurrent();
   EXPECT_TRUE(g_SourceLines.AtEnd());
   g_SourceLines.Rewind();
-  EXPECT_EQ(g_SourceLines.Current(), first);
+  EXPECT_EQ(g_SourceLines.Current(), a);
   g_SourceLines.RemoveCurrent();
   EXPECT_TRUE(g_SourceLines.AtEnd());
   EXPECT_EQ(g_SourceLines.Size(), 0u);
+  EXPECT_EQ(g_SourceLines.LineAt(first), nullptr);
+}
+
+TEST_F(TokenTest, RemovedLinesAreReusedAndManyLinesFit) {
+  for (int i = 0; i < 200000; ++i)
+    MakeLine({{TOKEN_NUMBER, "1"}}, i + 1);
+  g_SourceLines.Rewind();
+  for (int i = 0; i < 100000; ++i)
+    g_SourceLines.RemoveCurrent();
+  EXPECT_EQ(g_SourceLines.Current()->GetLineNumber(), 100001);
+  CSourceLine *reused = MakeLine({{TOKEN_NUMBER, "2"}}, 7);
+  EXPECT_EQ(g_SourceLines.Size(), 100001u);
+  g_SourceLines.Rewind();
+  EXPECT_EQ(g_SourceLines.Current(), reused);
+  EXPECT_EQ(reused->Current().text, "2");
 }
 
 TEST_F(TokenTest, LinesOfOneFileShareTheirName) {

@@ -262,9 +262,12 @@ void PatchLabels() {
     const CLabel *label =
         FindLabelLower(g_NamespaceRecords[fixup.nameSpace].lower, fixup.name);
     if (label == nullptr) {
-      ReportRepeatedErrorAt(905, "\"" + std::string(fixup.name) +
-                                     "\" label used without being defined",
-                            FileNameOf(fixup.fileId), fixup.line, fixup.repeat);
+      std::string message;
+      if (NextErrorIsPrinted())
+        message = "\"" + std::string(fixup.name) +
+                  "\" label used without being defined";
+      ReportRepeatedErrorAt(905, message, FileNameOf(fixup.fileId), fixup.line,
+                            fixup.repeat);
       continue;
     }
     if (!IsOutputOpen())

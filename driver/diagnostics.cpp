@@ -63,6 +63,8 @@ void ReportErrorAt(int code, std::string_view message, std::string_view file,
   PrintLine(line);
 }
 
+bool NextErrorIsPrinted() { return g_ErrorCount < kPrintedErrors; }
+
 void ReportRepeatedErrorAt(int code, std::string_view message,
                            std::string_view file, std::int32_t line,
                            std::uint64_t times) {

@@ -28,6 +28,10 @@ void ReportRepeatedErrorAt(int code, std::string_view message,
                            std::string_view file, std::int32_t line,
                            std::uint64_t times);
 
+/// True when the next error will be printed in full; callers that report
+/// errors by the thousand skip composing messages nobody sees.
+bool NextErrorIsPrinted();
+
 /// Writes one line to standard output and flushes it.
 void PrintLine(std::string_view text);
 

@@ -1,0 +1,62 @@
+//===- util/string_map_test.cpp -------------------------------------------===//
+
+#include "util/string_map.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(StringMap, FindsEveryKeyAfterGrowingAndKeepsValuesInPlace) {
+  CStringMap<int> map;
+  std::vector<int *> values;
+  for (int i = 0; i < 100000; ++i) {
+    auto [value, inserted] = map.Insert("label" + std::to_string(i), i);
+    ASSERT_TRUE(inserted);
+    values.push_back(value);
+  }
+  EXPECT_EQ(map.Size(), 100000u);
+  for (int i = 0; i < 100000; i += 7) {
+    int *found = map.Find("label" + std::to_string(i));
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(*found, i);
+    EXPECT_EQ(found, values[static_cast<std::size_t>(i)]);
+  }
+  EXPECT_EQ(map.Find("label100000"), nullptr);
+  EXPECT_EQ(map.Find(""), nullptr);
+}
+
+TEST(StringMap, SecondInsertKeepsTheFirstValue) {
+  CStringMap<int> map;
+  std::string_view stored;
+  EXPECT_TRUE(map.Insert("x", 1, stored).second);
+  EXPECT_EQ(stored, "x");
+  auto [value, inserted] = map.Insert("x", 2, stored);
+  EXPECT_FALSE(inserted);
+  EXPECT_EQ(*value, 1);
+}
+
+TEST(StringMap, KeysDifferingOnlyAtTheEndOrInLengthStayApart) {
+  CStringMap<int> map;
+  const char *keys[] = {"", "a", "a\0", "ab", "ba", "loop1", "loop2", "loop10",
+                        "abcdefgh", "abcdefghi", "abcdefgi"};
+  int n = 0;
+  for (const char *key : keys)
+    map.Insert(std::string_view(key, std::char_traits<char>::length(key)), n++);
+  map.Insert(std::string_view("a\0", 2), 99);
+  n = 0;
+  for (const char *key : keys)
+    EXPECT_EQ(*map.Find(std::string_view(key, std::char_traits<char>::length(key))),
+              n++);
+  EXPECT_EQ(*map.Find(std::string_view("a\0", 2)), 99);
+  std::vector<std::string> order;
+  map.ForEach([&](std::string_view key, int) { order.emplace_back(key); });
+  EXPECT_EQ(order.front(), "");
+  EXPECT_EQ(order.back(), std::string("a\0", 2));
+  map.Clear();
+  EXPECT_EQ(map.Find("a"), nullptr);
+  EXPECT_EQ(map.Size(), 0u);
+}
+
+} // namespace

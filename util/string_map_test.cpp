@@ -39,7 +39,7 @@ TEST(StringMap, SecondInsertKeepsTheFirstValue) {
 
 TEST(StringMap, KeysDifferingOnlyAtTheEndOrInLengthStayApart) {
   CStringMap<int> map;
-  const char *keys[] = {"", "a", "a\0", "ab", "ba", "loop1", "loop2", "loop10",
+  const char *keys[] = {"", "a", "ab", "ba", "loop1", "loop2", "loop10",
                         "abcdefgh", "abcdefghi", "abcdefgi"};
   int n = 0;
   for (const char *key : keys)

@@ -83,7 +83,18 @@ void BeginLine(std::size_t length) {
 
 bool LineEmpty() { return g_LineOut == g_LineStart; }
 
-void EmitSymbol(char c) { *g_LineOut++ = tokencode::SymbolHeader(c); }
+/// The token header of every symbol byte.
+constexpr std::array<std::uint8_t, 256> MakeSymbolHeaders() {
+  std::array<std::uint8_t, 256> headers{};
+  for (char c : {',', ':', '&', '^', '*', '.'})
+    headers[static_cast<unsigned char>(c)] = tokencode::SymbolHeader(c);
+  return headers;
+}
+constexpr std::array<std::uint8_t, 256> kSymbolHeaders = MakeSymbolHeaders();
+
+void EmitSymbol(char c) {
+  *g_LineOut++ = kSymbolHeaders[static_cast<unsigned char>(c)];
+}
 
 /// Copies `n` bytes with a few fixed-size moves: tokens are short.
 inline void CopyShort(std::uint8_t *out, const char *in, std::size_t n) {

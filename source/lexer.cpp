@@ -97,7 +97,7 @@ void EmitSymbol(char c) {
 }
 
 /// Copies `n` bytes with a few fixed-size moves: tokens are short.
-inline void CopyShort(std::uint8_t *out, const char *in, std::size_t n) {
+FERROX_ALWAYS_INLINE void CopyShort(std::uint8_t *out, const char *in, std::size_t n) {
   if (n >= 8) {
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8)
@@ -113,7 +113,7 @@ inline void CopyShort(std::uint8_t *out, const char *in, std::size_t n) {
   }
 }
 
-void EmitText(TokenKind kind, std::string_view text) {
+FERROX_ALWAYS_INLINE void EmitText(TokenKind kind, std::string_view text) {
   if (text.size() < tokencode::kLongLength) {
     g_LineOut[0] = static_cast<std::uint8_t>((kind << 6) | text.size());
     CopyShort(g_LineOut + 1, text.data(), text.size());
@@ -213,7 +213,8 @@ std::size_t ScanString(std::string_view text, std::size_t at) {
 
 /// Skips bytes of class `cls`. The line is followed by a byte of no class
 /// (its CR or LF, or a stand-in), so the scan needs no bounds check.
-std::size_t SkipRun(const char *bytes, std::size_t i, std::uint8_t cls) {
+FERROX_ALWAYS_INLINE std::size_t SkipRun(const char *bytes, std::size_t i,
+                                         std::uint8_t cls) {
   while (Is(bytes[i], cls))
     ++i;
   return i;

@@ -39,6 +39,24 @@ void CTokenWriter::Append(TokenKind kind, std::string_view text) {
   m_Bytes.resize(used + written);
 }
 
+CToken CTokenList::DecodeLong(Cursor at, Cursor &next) const {
+  const std::uint8_t *p = m_Data + at;
+  CToken token;
+  token.kind = static_cast<TokenKind>(*p >> 6);
+  std::size_t length = 0;
+  std::size_t used = 1;
+  unsigned shift = 0;
+  std::uint8_t byte;
+  do {
+    byte = p[used++];
+    length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+    shift += 7;
+  } while ((byte & 0x80) != 0 && shift < 64);
+  token.text = std::string_view(reinterpret_cast<const char *>(p + used), length);
+  next = at + static_cast<Cursor>(used + length);
+  return token;
+}
+
 std::string_view CSourceLine::FileName() const { return FileNameOf(FileId()); }
 
 static_assert(sizeof(CSourceLine) == 32, "a million lines must stay small");

@@ -12,6 +12,7 @@
 #define FERROX_SOURCE_TOKEN_H
 
 #include "util/arena.h"
+#include "util/compiler.h"
 
 #include <cstdint>
 #include <cstring>
@@ -116,7 +117,7 @@ public:
   void Rewind() { m_Cursor = 0; }
   bool AtEnd() const { return m_Cursor >= m_Size; }
   /// The token under the cursor; only valid when not AtEnd().
-  CToken Current() const {
+  FERROX_ALWAYS_INLINE CToken Current() const {
     Cursor next;
     return Decode(m_Cursor, next);
   }
@@ -130,9 +131,9 @@ public:
            m_Data[m_Cursor] == tokencode::SymbolHeader(c);
   }
   /// Moves the cursor to the next token.
-  void Advance() { Decode(m_Cursor, m_Cursor); }
+  FERROX_ALWAYS_INLINE void Advance() { Decode(m_Cursor, m_Cursor); }
   /// The token under the cursor, moving past it; only valid when not AtEnd().
-  CToken Next() { return Decode(m_Cursor, m_Cursor); }
+  FERROX_ALWAYS_INLINE CToken Next() { return Decode(m_Cursor, m_Cursor); }
   Cursor GetCursor() const { return m_Cursor; }
   void SetCursor(Cursor cursor) { m_Cursor = cursor; }
   /// The encoded tokens from `from` up to the end.
@@ -141,35 +142,27 @@ public:
   }
 
 private:
-  /// The token at `at`; `next` receives the position after it.
-  CToken Decode(Cursor at, Cursor &next) const {
+  /// The token at `at`; `next` receives the position after it. Kept small
+  /// so it inlines; long texts take DecodeLong.
+  FERROX_ALWAYS_INLINE CToken Decode(Cursor at, Cursor &next) const {
     const std::uint8_t *p = m_Data + at;
     std::uint8_t header = *p;
+    std::uint8_t low = header & 0x3F;
     CToken token;
     token.kind = static_cast<TokenKind>(header >> 6);
-    std::uint8_t low = header & 0x3F;
     if (token.kind == TOKEN_SYMBOL) {
       token.text = std::string_view(tokencode::kSymbols + low, 1);
       next = at + 1;
       return token;
     }
-    std::size_t length = low;
-    std::size_t used = 1;
-    if (low == tokencode::kLongLength) {
-      length = 0;
-      unsigned shift = 0;
-      std::uint8_t byte;
-      do {
-        byte = p[used++];
-        length |= static_cast<std::size_t>(byte & 0x7F) << shift;
-        shift += 7;
-      } while (byte & 0x80);
-    }
-    token.text =
-        std::string_view(reinterpret_cast<const char *>(p + used), length);
-    next = at + static_cast<Cursor>(used + length);
+    if (low == tokencode::kLongLength)
+      return DecodeLong(at, next);
+    token.text = std::string_view(reinterpret_cast<const char *>(p + 1), low);
+    next = at + 1 + low;
     return token;
   }
+  /// Decode for a text of kLongLength bytes or more.
+  CToken DecodeLong(Cursor at, Cursor &next) const;
 
   const std::uint8_t *m_Data = nullptr;
   std::uint32_t m_Size = 0;

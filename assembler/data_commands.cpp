@@ -9,6 +9,8 @@
 #include "image/image_writer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -117,8 +119,15 @@ class CPendingBytes {
 public:
   bool Full() const { return m_Used > sizeof m_Bytes - 8; }
   void Append(std::uint64_t bits, int width) {
-    for (int i = 0; i < width; ++i)
-      m_Bytes[m_Used++] = static_cast<unsigned char>(bits >> (8 * i));
+    // The buffer keeps 8 bytes of room, so a whole word can be stored and
+    // only `width` bytes of it kept.
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(m_Bytes + m_Used, &bits, 8);
+      m_Used += static_cast<std::size_t>(width);
+    } else {
+      for (int i = 0; i < width; ++i)
+        m_Bytes[m_Used++] = static_cast<unsigned char>(bits >> (8 * i));
+    }
   }
   bool Flush() {
     if (m_Used == 0)

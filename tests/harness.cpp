@@ -170,7 +170,12 @@ RunResult Ferrox::Run(const std::vector<std::string> &args, int timeoutSeconds) 
   std::vector<std::string> command(Runner().begin() + 1, Runner().end());
   command.push_back(m_Program);
   command.insert(command.end(), args.begin(), args.end());
-  return Spawn(Runner()[0], command, true, timeoutSeconds);
+  RunResult result = Spawn(Runner()[0], command, true, timeoutSeconds);
+  // ferrox exits with 0, 254 or 255 only. Under heavy load wine now and then
+  // fails to start a program and exits with 1 without output: run it again.
+  for (int retry = 0; retry < 2 && result.status == 1 && result.output.empty(); ++retry)
+    result = Spawn(Runner()[0], command, true, timeoutSeconds);
+  return result;
 }
 
 int Ferrox::RunOther(const std::vector<std::string> &args, int timeoutSeconds) {

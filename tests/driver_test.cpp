@@ -4,8 +4,13 @@
 
 namespace {
 
-const Lines kBanner = {"Ferrox Compiler 1.0.1 for Tavrune", "", "Syntax:",
-                       "  ferrox <SourceFile> <DestinationFile>"};
+/// The banner names the program as it is called on its platform.
+Lines Banner() {
+  std::string usage = "  ";
+  usage += WindowsTarget() ? "ferrox.exe" : "ferrox";
+  usage += " <SourceFile> <DestinationFile>";
+  return {"Ferrox Compiler 1.0.1 for Tavrune", "", "Syntax:", usage};
+}
 const std::string kHeader = "Tavrune Disk 10a";
 
 TEST_F(Ferrox, MissingArgumentsPrintTheBannerAndExit254) {
@@ -13,7 +18,7 @@ TEST_F(Ferrox, MissingArgumentsPrintTheBannerAndExit254) {
        {std::vector<std::string>{}, std::vector<std::string>{"prog.src"}}) {
     RunResult result = Run(args);
     EXPECT_EQ(result.status, 254);
-    EXPECT_EQ(result.lines, kBanner);
+    EXPECT_EQ(result.lines, Banner());
   }
 }
 
@@ -50,7 +55,7 @@ TEST_F(Ferrox, MissingStandardIncludeStopsBeforeTheSource) {
   RunResult result = Run({"missing.src", "out.img"});
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(result.lines,
-            Lines{"Error 100: Cannot load source file \"" + InstallDir() +
+            Lines{"Error 100: Cannot load source file \"" + ProgramDir() +
                   "std.tvh\""});
 }
 
@@ -76,7 +81,7 @@ TEST_F(Ferrox, StandardIncludeIsAssembledBeforeTheSource) {
 
 TEST_F(Ferrox, ErrorsNameTheFileWithoutItsFolderAndTheLine) {
   Write("sub dir/my prog.src", "data1u 1\n\n  bogus 3\n");
-  RunResult result = Run({"sub dir/my prog.src", "out.img"});
+  RunResult result = Run({Native("sub dir/my prog.src"), "out.img"});
   EXPECT_EQ(result.status, 255);
   EXPECT_EQ(Messages(result.lines),
             Lines{"my prog.src (3): error 900: \"bogus\" unknown command or "

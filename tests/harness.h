@@ -5,6 +5,18 @@
 // sources and images. The program is run as a separate process and its
 // exact output lines, exit status and image bytes are checked.
 //
+// Two environment variables point the same tests at another build of the
+// program, such as the cross-built Windows one run under wine:
+//
+//   FERROX_E2E_BINARY  the program to test (default: the one built here);
+//                      a name ending in ".exe" is taken as a Windows program
+//   FERROX_E2E_RUNNER  a program that runs it (for example wine64)
+//
+// A Windows program follows its own path rules (backslash and colon
+// separate; its directory is a drive path such as "Z:\work\bin\") and ends
+// its lines with CR LF. The harness strips the CR; tests pass paths to the
+// program and expect paths in its messages through Native().
+//
 //===----------------------------------------------------------------------===//
 #ifndef FERROX_TESTS_HARNESS_H
 #define FERROX_TESTS_HARNESS_H
@@ -28,6 +40,14 @@ struct RunResult {
 /// sample set.
 extern const char *const kTestInstructions;
 
+/// Whether the program under test is a Windows program.
+bool WindowsTarget();
+/// `path`, written with '/' as the tests do, in the form the program under
+/// test uses and prints: unchanged on POSIX; for a Windows program with
+/// backslashes between components, and an absolute path on drive Z:, where
+/// wine maps the root folder.
+std::string Native(const std::string &path);
+
 class Ferrox : public ::testing::Test {
 protected:
   void SetUp() override;
@@ -35,6 +55,8 @@ protected:
 
   /// Folder of the installed program, ending with '/'.
   const std::string &InstallDir() const { return m_Install; }
+  /// The installation folder as the program names it (its own directory).
+  std::string ProgramDir() const { return Native(m_Install); }
   /// Working folder the program runs in, ending with '/'.
   const std::string &WorkDir() const { return m_Work; }
 
@@ -67,6 +89,7 @@ private:
 
   std::string m_Root;
   std::string m_Install;
+  std::string m_Program;
   std::string m_Work;
 };
 

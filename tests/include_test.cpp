@@ -45,8 +45,8 @@ TEST_F(Ferrox, FilesAreFoundBesideTheSourceThenInTheIncludeDirectories) {
   Write("a.tvh", "data1u 9\n");
   Write("incdir/b.tvh", "data1u 2\n");
   Install("shared/c.tvh", "data1u 3\n");
-  Install("Directories.okl", "incdir \"" + InstallDir() + "shared\"\n");
-  RunResult result = Run({"src/prog.src", "out.img", "-nodisk", "-nobootinfo"});
+  Install("Directories.okl", "incdir \"" + ProgramDir() + "shared\"\n");
+  RunResult result = Run({Native("src/prog.src"), "out.img", "-nodisk", "-nobootinfo"});
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(Read("out.img"), B({1, 2, 3}));
 }

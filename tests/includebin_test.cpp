@@ -31,8 +31,8 @@ TEST_F(Ferrox, IncludebinSearchesLikeInclude) {
   Write("src/prog.src", "includebin \"side.bin\"\nincludebin \"deep.bin\"\n");
   Write("src/side.bin", "S");
   Install("bins/deep.bin", "D");
-  Install("Directories.okl", "\"" + InstallDir() + "bins\"\n");
-  RunResult result = Run({"src/prog.src", "out.img", "-nodisk", "-nobootinfo"});
+  Install("Directories.okl", "\"" + ProgramDir() + "bins\"\n");
+  RunResult result = Run({Native("src/prog.src"), "out.img", "-nodisk", "-nobootinfo"});
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(Read("out.img"), "SD");
 }

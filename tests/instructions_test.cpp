@@ -172,8 +172,8 @@ TEST_F(Ferrox, InstructionNamesMatchInAnyLetterCase) {
 TEST_F(Ferrox, ShippedExamplesAssembleWithTheShippedInstructionSet) {
   InstallShippedData();
   for (const char *example : {"hello.tvs", "table.tvs"}) {
-    RunResult result = Run({std::string(FERROX_SOURCE_DIR) + "/examples/" + example,
-                            "out.img"});
+    RunResult result = Run(
+        {Native(std::string(FERROX_SOURCE_DIR) + "/examples/" + example), "out.img"});
     EXPECT_EQ(result.status, 0) << example << "\n" << result.output;
     EXPECT_EQ(result.lines.back(), "Errors       : 0 (SUCCESS!)");
   }

@@ -204,7 +204,14 @@ void ExpandMacros(CSourceLine &line) {
       g_Frames.push_back({CTokenList(body), macro});
     }
     if (g_Expanded.Bytes().size() > kMaxExpandedLine) {
-      std::string name = macro != nullptr ? macro->Name() : std::string(token.text);
+      // Name the macro the line itself used, whose expansion grew too large.
+      std::string name(token.text);
+      for (const Frame &frame : g_Frames) {
+        if (frame.macro != nullptr) {
+          name = frame.macro->Name();
+          break;
+        }
+      }
       ReportErrorAt(803, "\"" + name + "\" macro expansion too large",
                     line.FileName(), line.GetLineNumber());
       break;

@@ -1,0 +1,447 @@
+#!/usr/bin/env bash
+# bench/run.sh - How fast ferrox is, against the assemblers installed here.
+#
+# Builds ferrox in Release (with the benchmark's generator and timer) in its
+# own build folder, writes the inputs into a scratch folder outside the
+# repository, runs every command several times and prints medians of wall
+# time and peak memory, the ratios of ferrox to each peer, and the scaling
+# and stress results. It installs nothing: peers that are missing (NASM,
+# GNU as, yasm) are skipped with a note.
+#
+#   bench/run.sh            the full benchmark (about ten minutes)
+#   bench/run.sh --quick    smaller inputs and three repetitions
+#   bench/run.sh --help     every option
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+reps=5
+lines=1000000
+jobs=2
+timeout=900
+build=""
+scratch=""
+keep=0
+quick=0
+run_scaling=1
+run_stress=1
+
+usage() {
+  cat <<EOF
+usage: bench/run.sh [options]
+
+  --quick          inputs a tenth of the full size, 3 repetitions
+  --reps N         runs of every command; the medians are printed (default 5)
+  --lines N        lines of the data and full-language programs (default 1000000)
+  --jobs N         parallel jobs of the build (default 2)
+  --build DIR      build folder (default: build-bench in the repository)
+  --scratch DIR    folder for the inputs and outputs (default: a new folder
+                   under \${TMPDIR:-/tmp}, removed at the end)
+  --keep           keep the scratch folder
+  --timeout S      stop a single run after S seconds (default 900)
+  --no-scaling     leave out the scaling runs
+  --no-stress      leave out the stress inputs
+EOF
+}
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --quick) quick=1 ;;
+    --reps) reps=$2; shift ;;
+    --lines) lines=$2; shift ;;
+    --jobs) jobs=$2; shift ;;
+    --build) build=$2; shift ;;
+    --scratch) scratch=$2; shift ;;
+    --keep) keep=1 ;;
+    --timeout) timeout=$2; shift ;;
+    --no-scaling) run_scaling=0 ;;
+    --no-stress) run_stress=0 ;;
+    -h|--help) usage; exit 0 ;;
+    *) echo "run.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
+  esac
+  shift
+done
+
+for number in "$reps" "$lines" "$jobs" "$timeout"; do
+  if ! [[ "$number" =~ ^[1-9][0-9]*$ ]]; then
+    echo "run.sh: $number is not a positive whole number" >&2
+    exit 2
+  fi
+done
+
+# Sizes of the scaling and stress inputs; --quick takes a tenth of each.
+scale_sizes=(100000 1000000 5000000)
+oneline_values=1000000
+ns_labels=1000000
+ns_spaces=10000
+forward_refs=100000
+blob_bytes=$((50 * 1024 * 1024))
+if [ "$quick" -eq 1 ]; then
+  [ "$reps" -eq 5 ] && reps=3
+  [ "$lines" -eq 1000000 ] && lines=100000
+  scale_sizes=(10000 100000 500000)
+  oneline_values=100000
+  ns_labels=100000
+  ns_spaces=1000
+  forward_refs=10000
+  blob_bytes=$((5 * 1024 * 1024))
+fi
+
+build=${build:-$repo/build-bench}
+if [ -z "$scratch" ]; then
+  scratch=$(mktemp -d "${TMPDIR:-/tmp}/ferrox-bench.XXXXXX")
+else
+  mkdir -p "$scratch"
+  scratch=$(cd "$scratch" && pwd)
+fi
+cleanup() {
+  if [ "$keep" -eq 0 ]; then
+    rm -rf "$scratch"
+  fi
+}
+trap cleanup EXIT
+mkdir -p "$scratch/in" "$scratch/out" "$scratch/results" "$scratch/logs"
+
+# ---------------------------------------------------------------------------
+# Helpers
+
+section() { printf '\n== %s\n' "$*"; }
+
+# Arithmetic on decimal numbers.
+calc() { awk "BEGIN { printf \"%s\", ($*) }" </dev/null; }
+fmt() { awk -v v="$2" "BEGIN { if (v == \"\") print \"-\"; else printf \"$1\", v }" </dev/null; }
+
+# Median of the numbers read, one a line.
+median() {
+  sort -g | awk '{ a[NR] = $1 }
+    END { if (NR == 0) exit
+          if (NR % 2) print a[(NR + 1) / 2]; else print (a[NR / 2] + a[NR / 2 + 1]) / 2 }'
+}
+
+# run_once KEY COMMAND...: one timed run, appended to results/KEY as
+# "seconds kilobytes status"; the command's output goes to logs/KEY.log.
+# A key that has failed or timed out is not run again.
+run_once() {
+  local key=$1
+  shift
+  local results="$scratch/results/$key"
+  if [ -f "$scratch/results/$key.failed" ]; then
+    return 0
+  fi
+  local status=0
+  rm -f "$results.last"
+  (cd "$scratch/in" && "$timer" --timeout "$timeout" "$results.last" "$@") \
+    >"$scratch/logs/$key.log" 2>&1 || status=$?
+  if [ ! -s "$results.last" ]; then
+    echo "0 0 cannot-run" >"$results.last"
+  fi
+  cat "$results.last" >>"$results"
+  if [ "$status" -ne 0 ]; then
+    cp "$results.last" "$scratch/results/$key.failed"
+  fi
+}
+
+# Median seconds and median peak memory in megabytes of KEY.
+seconds() { [ -s "$scratch/results/$1" ] && awk '{ print $1 }' "$scratch/results/$1" | median; }
+megabytes() {
+  [ -s "$scratch/results/$1" ] &&
+    awk '{ print $2 / 1024 }' "$scratch/results/$1" | median
+}
+# Empty when every run of KEY succeeded, otherwise how the failure ended.
+failure() {
+  if [ -f "$scratch/results/$1.failed" ]; then
+    cut -d' ' -f3- "$scratch/results/$1.failed"
+  fi
+}
+measured() { [ -s "$scratch/results/$1" ] && [ -z "$(failure "$1")" ]; }
+
+# Prints the tail of a failed command's output.
+show_failure() {
+  local key=$1
+  echo "   $key failed ($(failure "$key")); the end of its output:"
+  tail -n 8 "$scratch/logs/$key.log" | sed 's/^/     | /'
+}
+
+# Ratio a / b with two decimals, or "-" when either is missing.
+ratio() {
+  if [ -z "$1" ] || [ -z "$2" ] || [ "$(calc "$2 <= 0")" = 1 ]; then
+    echo "-"
+  else
+    calc "sprintf(\"%.3f\", $1 / $2)"
+  fi
+}
+
+same_bytes() { cmp -s "$1" "$2" && echo yes || echo NO; }
+
+# ---------------------------------------------------------------------------
+section "ferrox benchmark"
+
+echo "date:      $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "machine:   $(uname -srm), $(nproc 2>/dev/null || echo '?') cores," \
+  "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo 2>/dev/null)"
+cpu=$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
+[ -n "$cpu" ] && echo "processor: $cpu"
+echo "load:      $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null || echo '?') (1, 5, 15 minutes) at the start"
+commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null || echo "not a git checkout")
+if [ -n "$(git -C "$repo" status --porcelain 2>/dev/null | grep -v '^??' || true)" ]; then
+  commit="$commit (with uncommitted changes)"
+fi
+echo "ferrox:    $commit, built in $build"
+echo "runs:      $reps of every command, medians shown; at most $timeout s a run"
+
+# ---------------------------------------------------------------------------
+section "Build"
+
+if ! command -v cmake >/dev/null 2>&1; then
+  echo "cmake is not installed; it is needed to build ferrox" >&2
+  exit 1
+fi
+build_log="$scratch/logs/build.log"
+start=$(date +%s)
+if ! { cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFERROX_TESTS=OFF \
+         -DFERROX_BENCHMARKS=ON &&
+       cmake --build "$build" -j "$jobs" --target ferrox ferrox_bench_gen ferrox_bench_time
+     } >"$build_log" 2>&1; then
+  echo "the build failed; the end of its output:" >&2
+  tail -n 30 "$build_log" >&2
+  exit 1
+fi
+ferrox="$build/ferrox"
+gen="$build/bench/ferrox_bench_gen"
+timer="$build/bench/ferrox_bench_time"
+cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null | head -n 1)
+echo "Release build in $(($(date +%s) - start)) s with ${cxx:-the default compiler}" \
+  "($("${cxx:-c++}" --version 2>/dev/null | head -n 1 || echo 'version unknown'))"
+
+# Peers: each is used only when installed.
+have_nasm=0
+have_as=0
+have_yasm=0
+if command -v nasm >/dev/null 2>&1; then
+  have_nasm=1
+  echo "NASM:      $(nasm -v 2>/dev/null | head -n 1)"
+else
+  echo "NASM:      not installed, skipped (Debian package nasm); the byte comparison is skipped too"
+fi
+if command -v as >/dev/null 2>&1 && as --version 2>/dev/null | grep -q 'GNU assembler' &&
+   echo '.byte 1' | as --32 -o "$scratch/out/probe.o" - >/dev/null 2>&1; then
+  have_as=1
+  echo "GNU as:    $(as --version 2>/dev/null | head -n 1)"
+else
+  echo "GNU as:    not installed or without --32, skipped (Debian package binutils)"
+fi
+if command -v yasm >/dev/null 2>&1; then
+  have_yasm=1
+  echo "yasm:      $(yasm --version 2>/dev/null | head -n 1)"
+else
+  echo "yasm:      not installed, skipped (Debian package yasm)"
+fi
+
+# ---------------------------------------------------------------------------
+section "Inputs (in $scratch/in)"
+
+in="$scratch/in"
+out="$scratch/out"
+start=$(date +%s.%N)
+"$gen" empty 0 "$in/empty"
+"$gen" data "$lines" "$in/data-$lines"
+"$gen" full "$lines" "$in/full"
+if [ "$run_scaling" -eq 1 ]; then
+  for size in "${scale_sizes[@]}"; do
+    [ -f "$in/data-$size.tvs" ] || "$gen" data "$size" "$in/data-$size" --ferrox-only
+  done
+fi
+if [ "$run_stress" -eq 1 ]; then
+  "$gen" oneline "$oneline_values" "$in/oneline"
+  "$gen" namespaces "$ns_labels" "$in/namespaces" "$ns_spaces"
+  "$gen" forward "$forward_refs" "$in/forward"
+  "$gen" includebin "$blob_bytes" "$in/blob"
+fi
+echo "generated in $(calc "sprintf(\"%.1f\", $(date +%s.%N) - $start)") s:" \
+  "$(du -sh "$in" | cut -f1) of programs"
+
+# ---------------------------------------------------------------------------
+section "Data program, $lines lines (labels, bytes, words, label words)"
+
+data="data-$lines"
+peers=()
+[ "$have_nasm" -eq 1 ] && peers+=(nasm)
+[ "$have_as" -eq 1 ] && peers+=(as)
+[ "$have_yasm" -eq 1 ] && peers+=(yasm)
+
+declare -A peer_command=(
+  [nasm]="nasm -f bin -o $out/$data.nasm.bin $data.asm"
+  [as]="as --32 -o $out/$data.o $data.s"
+  [yasm]="yasm -f bin -o $out/$data.yasm.bin $data.asm"
+)
+
+# The commands take turns within every repetition, so that a change in the
+# machine's load touches all of them alike.
+for ((rep = 1; rep <= reps; rep++)); do
+  run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
+  for peer in "${peers[@]}"; do
+    # shellcheck disable=SC2086 # the command is split into its words
+    run_once "$peer-$data" ${peer_command[$peer]}
+  done
+  run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
+done
+
+ours_s=$(seconds "ferrox-$data" || true)
+ours_mb=$(megabytes "ferrox-$data" || true)
+printf '%-34s %10s %10s %12s %12s\n' "command" "median s" "peak MB" "time ratio" "memory ratio"
+printf '%-34s %10s %10s %12s %12s\n' "ferrox -nodisk -nobootinfo" \
+  "$(fmt %.3f "$ours_s")" "$(fmt %.1f "$ours_mb")" "" ""
+declare -A peer_s peer_mb
+for peer in "${peers[@]}"; do
+  peer_s[$peer]=$(seconds "$peer-$data" || true)
+  peer_mb[$peer]=$(megabytes "$peer-$data" || true)
+  label=${peer_command[$peer]%% -o *}
+  printf '%-34s %10s %10s %12s %12s\n' "$label" "$(fmt %.3f "${peer_s[$peer]}")" \
+    "$(fmt %.1f "${peer_mb[$peer]}")" "$(ratio "$ours_s" "${peer_s[$peer]}")" \
+    "$(ratio "$ours_mb" "${peer_mb[$peer]}")"
+done
+echo "(ratios are ferrox / peer: below 1 means ferrox is faster or smaller)"
+for key in "ferrox-$data" "${peers[@]/%/-$data}"; do
+  [ -n "$(failure "$key")" ] && show_failure "$key"
+done
+if measured "ferrox-$data"; then
+  echo "ferrox lines per second: $(calc "sprintf(\"%.0f\", $lines / $ours_s)")"
+fi
+nasm_equal="-"
+if [ "$have_nasm" -eq 1 ] && measured "ferrox-$data" && measured "nasm-$data"; then
+  nasm_equal=$(same_bytes "$out/$data.img" "$out/$data.nasm.bin")
+  echo "ferrox's image equals NASM's byte for byte: $nasm_equal" \
+    "($(wc -c <"$out/$data.img") and $(wc -c <"$out/$data.nasm.bin") bytes)"
+fi
+if [ "$have_yasm" -eq 1 ] && measured "ferrox-$data" && measured "yasm-$data"; then
+  echo "ferrox's image equals yasm's byte for byte: $(same_bytes "$out/$data.img" "$out/$data.yasm.bin")"
+fi
+
+# ---------------------------------------------------------------------------
+section "Full-language program, $lines lines (instructions, macros, conditionals, includes, namespaces)"
+
+full_s=$(seconds ferrox-full || true)
+full_mb=$(megabytes ferrox-full || true)
+printf '%-34s %10s %10s\n' "command" "median s" "peak MB"
+printf '%-34s %10s %10s\n' "ferrox full.tvs" "$(fmt %.3f "$full_s")" "$(fmt %.1f "$full_mb")"
+if measured ferrox-full; then
+  echo "ferrox lines per second: $(calc "sprintf(\"%.0f\", $lines / $full_s)")"
+  echo "full-language / data program time: $(ratio "$full_s" "$ours_s")"
+else
+  show_failure ferrox-full
+fi
+
+# ---------------------------------------------------------------------------
+linear="-"
+if [ "$run_scaling" -eq 1 ]; then
+  section "Scaling (data programs; the time of an empty program is taken off as start-up)"
+  for ((rep = 1; rep <= reps; rep++)); do
+    run_once ferrox-empty "$ferrox" empty.tvs "$out/empty.img" -nodisk -nobootinfo
+    for size in "${scale_sizes[@]}"; do
+      # The data program of the comparison above is measured already.
+      [ "$size" -eq "$lines" ] && continue
+      run_once "ferrox-data-$size" "$ferrox" "data-$size.tvs" "$out/data-$size.img" -nodisk -nobootinfo
+    done
+  done
+  empty_s=$(seconds ferrox-empty || true)
+  echo "empty program: $(fmt %.4f "$empty_s") s, $(fmt %.1f "$(megabytes ferrox-empty || true)") MB"
+  printf '%10s %10s %10s %14s %12s %10s\n' "lines" "median s" "net s" "ns per line" "lines/s" "peak MB"
+  per_line=()
+  for size in "${scale_sizes[@]}"; do
+    key="ferrox-data-$size"
+    if ! measured "$key"; then
+      printf '%10s %10s\n' "$size" "failed"
+      [ -s "$scratch/results/$key" ] && show_failure "$key"
+      continue
+    fi
+    s=$(seconds "$key")
+    net=$(calc "($s - ${empty_s:-0}) > 0 ? $s - ${empty_s:-0} : $s")
+    ns=$(calc "sprintf(\"%.1f\", $net * 1e9 / $size)")
+    per_line+=("$ns")
+    printf '%10s %10.4f %10.4f %14s %12.0f %10.1f\n' "$size" "$s" "$net" "$ns" \
+      "$(calc "$size / $net")" "$(megabytes "$key")"
+  done
+  if [ "${#per_line[@]}" -eq "${#scale_sizes[@]}" ]; then
+    spread=$(printf '%s\n' "${per_line[@]}" |
+      awk 'NR == 1 { lo = hi = $1 } { if ($1 < lo) lo = $1; if ($1 > hi) hi = $1 }
+           END { printf "%.3f", hi / lo }')
+    linear=$([ "$(calc "$spread <= 1.15")" = 1 ] && echo yes || echo no)
+    echo "time per line, largest / smallest: $spread; linear within 15%: $linear"
+  fi
+fi
+
+# ---------------------------------------------------------------------------
+if [ "$run_stress" -eq 1 ]; then
+  section "Stress inputs"
+  for ((rep = 1; rep <= reps; rep++)); do
+    run_once ferrox-oneline "$ferrox" oneline.tvs "$out/oneline.img" -nodisk -nobootinfo
+    run_once ferrox-namespaces "$ferrox" namespaces.tvs "$out/namespaces.img" -nodisk -nobootinfo
+    run_once ferrox-forward "$ferrox" forward.tvs "$out/forward.img" -nodisk -nobootinfo
+    run_once ferrox-blob "$ferrox" blob.tvs "$out/blob.img" -nodisk -nobootinfo
+  done
+  # The one-line program is also assembled once by NASM to check the bytes.
+  oneline_check="assembled"
+  if measured ferrox-oneline && [ "$have_nasm" -eq 1 ]; then
+    if (cd "$in" && nasm -f bin -o "$out/oneline.nasm.bin" oneline.asm) >/dev/null 2>&1; then
+      oneline_check="equals NASM's image: $(same_bytes "$out/oneline.img" "$out/oneline.nasm.bin")"
+    fi
+  fi
+  blob_check="assembled"
+  if measured ferrox-blob; then
+    blob_check="equals the included file: $(same_bytes "$out/blob.img" "$in/blob.bin")"
+  fi
+  printf '%-42s %10s %10s  %s\n' "input" "median s" "peak MB" "result"
+  stress_row() {
+    local key=$1 title=$2 check=$3
+    if measured "$key"; then
+      printf '%-42s %10.3f %10.1f  %s\n' "$title" "$(seconds "$key")" "$(megabytes "$key")" "$check"
+    else
+      printf '%-42s %10s %10s  %s\n' "$title" "-" "-" "failed"
+      show_failure "$key"
+    fi
+  }
+  stress_row ferrox-oneline "one line of $oneline_values values" "$oneline_check"
+  stress_row ferrox-namespaces "$ns_labels labels in $ns_spaces namespaces" "assembled"
+  stress_row ferrox-forward "$forward_refs forward references" "assembled"
+  stress_row ferrox-blob "includebin of $((blob_bytes / 1048576)) MiB" "$blob_check"
+fi
+
+# ---------------------------------------------------------------------------
+section "Targets, on the $lines-line data program of this run"
+
+# "met" when the measured ratio is at most the target.
+verdict() {
+  if [ "$1" = "-" ]; then
+    echo "not measured"
+  elif [ "$(calc "$1 <= $2")" = 1 ]; then
+    echo met
+  else
+    echo "NOT met"
+  fi
+}
+# "met" for a yes.
+verdict_yes() {
+  case "$1" in
+    yes) echo met ;;
+    -) echo "not measured" ;;
+    *) echo "NOT met" ;;
+  esac
+}
+as_time=$(ratio "$ours_s" "${peer_s[as]:-}")
+nasm_time=$(ratio "$ours_s" "${peer_s[nasm]:-}")
+as_mem=$(ratio "$ours_mb" "${peer_mb[as]:-}")
+nasm_mem=$(ratio "$ours_mb" "${peer_mb[nasm]:-}")
+full_ratio=$(ratio "$full_s" "$ours_s")
+printf '%-44s %8s  %s\n' "ferrox time / GNU as time <= 0.2" "$as_time" "$(verdict "$as_time" 0.2)"
+printf '%-44s %8s  %s\n' "ferrox time / NASM time <= 0.05" "$nasm_time" "$(verdict "$nasm_time" 0.05)"
+printf '%-44s %8s  %s\n' "ferrox memory / GNU as memory <= 1" "$as_mem" "$(verdict "$as_mem" 1)"
+printf '%-44s %8s  %s\n' "ferrox memory / NASM memory <= 1 (goal)" "$nasm_mem" "$(verdict "$nasm_mem" 1)"
+printf '%-44s %8s  %s\n' "full-language time / data time <= 1.5" "$full_ratio" "$(verdict "$full_ratio" 1.5)"
+printf '%-44s %8s  %s\n' "image equals NASM's" "$nasm_equal" "$(verdict_yes "$nasm_equal")"
+printf '%-44s %8s  %s\n' "time per line linear within 15%" "$linear" "$(verdict_yes "$linear")"
+
+echo
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null || echo '?')"
+if [ "$keep" -eq 1 ]; then
+  echo "inputs, images, timings and logs kept in $scratch"
+fi

@@ -141,12 +141,10 @@ run_once() {
   fi
 }
 
-# Median seconds and median peak memory in megabytes of KEY.
-seconds() { [ -s "$scratch/results/$1" ] && awk '{ print $1 }' "$scratch/results/$1" | median; }
-megabytes() {
-  [ -s "$scratch/results/$1" ] &&
-    awk '{ print $2 / 1024 }' "$scratch/results/$1" | median
-}
+# Median seconds and median peak memory in megabytes of KEY; nothing when
+# a run of it failed.
+seconds() { measured "$1" && awk '{ print $1 }' "$scratch/results/$1" | median; }
+megabytes() { measured "$1" && awk '{ print $2 / 1024 }' "$scratch/results/$1" | median; }
 # Empty when every run of KEY succeeded, otherwise how the failure ended.
 failure() {
   if [ -f "$scratch/results/$1.failed" ]; then

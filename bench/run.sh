@@ -145,6 +145,11 @@ run_once() {
 # a run of it failed.
 seconds() { measured "$1" && awk '{ print $1 }' "$scratch/results/$1" | median; }
 megabytes() { measured "$1" && awk '{ print $2 / 1024 }' "$scratch/results/$1" | median; }
+# Fastest and slowest run of KEY, to show how much the machine's load moved.
+spread_of() {
+  measured "$1" && awk 'NR == 1 { lo = hi = $1 } { if ($1 < lo) lo = $1; if ($1 > hi) hi = $1 }
+    END { printf "%.3f-%.3f", lo, hi }' "$scratch/results/$1"
+}
 # Empty when every run of KEY succeeded, otherwise how the failure ended.
 failure() {
   if [ -f "$scratch/results/$1.failed" ]; then
@@ -286,15 +291,19 @@ done
 
 ours_s=$(seconds "ferrox-$data" || true)
 ours_mb=$(megabytes "ferrox-$data" || true)
-printf '%-34s %10s %10s %12s %12s\n' "command" "median s" "peak MB" "time ratio" "memory ratio"
-printf '%-34s %10s %10s %12s %12s\n' "ferrox -nodisk -nobootinfo" \
-  "$(fmt %.3f "$ours_s")" "$(fmt %.1f "$ours_mb")" "" ""
+row='%-28s %10s %15s %10s %12s %12s\n'
+# shellcheck disable=SC2059 # the format is the same for every row
+printf "$row" "command" "median s" "range s" "peak MB" "time ratio" "memory ratio"
+# shellcheck disable=SC2059
+printf "$row" "ferrox -nodisk -nobootinfo" "$(fmt %.3f "$ours_s")" \
+  "$(spread_of "ferrox-$data" || echo -)" "$(fmt %.1f "$ours_mb")" "" ""
 declare -A peer_s peer_mb
 for peer in "${peers[@]}"; do
   peer_s[$peer]=$(seconds "$peer-$data" || true)
   peer_mb[$peer]=$(megabytes "$peer-$data" || true)
   label=${peer_command[$peer]%% -o *}
-  printf '%-34s %10s %10s %12s %12s\n' "$label" "$(fmt %.3f "${peer_s[$peer]}")" \
+  # shellcheck disable=SC2059
+  printf "$row" "$label" "$(fmt %.3f "${peer_s[$peer]}")" "$(spread_of "$peer-$data" || echo -)" \
     "$(fmt %.1f "${peer_mb[$peer]}")" "$(ratio "$ours_s" "${peer_s[$peer]}")" \
     "$(ratio "$ours_mb" "${peer_mb[$peer]}")"
 done
@@ -320,8 +329,11 @@ section "Full-language program, $lines lines (instructions, macros, conditionals
 
 full_s=$(seconds ferrox-full || true)
 full_mb=$(megabytes ferrox-full || true)
-printf '%-34s %10s %10s\n' "command" "median s" "peak MB"
-printf '%-34s %10s %10s\n' "ferrox full.tvs" "$(fmt %.3f "$full_s")" "$(fmt %.1f "$full_mb")"
+# shellcheck disable=SC2059
+printf "$row" "command" "median s" "range s" "peak MB" "" ""
+# shellcheck disable=SC2059
+printf "$row" "ferrox full.tvs" "$(fmt %.3f "$full_s")" "$(spread_of ferrox-full || echo -)" \
+  "$(fmt %.1f "$full_mb")" "" ""
 if measured ferrox-full; then
   echo "ferrox lines per second: $(calc "sprintf(\"%.0f\", $lines / $full_s)")"
   echo "full-language / data program time: $(ratio "$full_s" "$ours_s")"
@@ -343,7 +355,8 @@ if [ "$run_scaling" -eq 1 ]; then
   done
   empty_s=$(seconds ferrox-empty || true)
   echo "empty program: $(fmt %.4f "$empty_s") s, $(fmt %.1f "$(megabytes ferrox-empty || true)") MB"
-  printf '%10s %10s %10s %14s %12s %10s\n' "lines" "median s" "net s" "ns per line" "lines/s" "peak MB"
+  printf '%10s %10s %15s %10s %12s %12s %10s\n' "lines" "median s" "range s" "net s" \
+    "ns per line" "lines/s" "peak MB"
   per_line=()
   for size in "${scale_sizes[@]}"; do
     key="ferrox-data-$size"
@@ -356,7 +369,7 @@ if [ "$run_scaling" -eq 1 ]; then
     net=$(calc "($s - ${empty_s:-0}) > 0 ? $s - ${empty_s:-0} : $s")
     ns=$(calc "sprintf(\"%.1f\", $net * 1e9 / $size)")
     per_line+=("$ns")
-    printf '%10s %10.4f %10.4f %14s %12.0f %10.1f\n' "$size" "$s" "$net" "$ns" \
+    printf '%10s %10.4f %15s %10.4f %12s %12.0f %10.1f\n' "$size" "$s" "$(spread_of "$key")" "$net" "$ns" \
       "$(calc "$size / $net")" "$(megabytes "$key")"
   done
   if [ "${#per_line[@]}" -eq "${#scale_sizes[@]}" ]; then
@@ -388,13 +401,14 @@ if [ "$run_stress" -eq 1 ]; then
   if measured ferrox-blob; then
     blob_check="equals the included file: $(same_bytes "$out/blob.img" "$in/blob.bin")"
   fi
-  printf '%-42s %10s %10s  %s\n' "input" "median s" "peak MB" "result"
+  printf '%-38s %10s %15s %10s  %s\n' "input" "median s" "range s" "peak MB" "result"
   stress_row() {
     local key=$1 title=$2 check=$3
     if measured "$key"; then
-      printf '%-42s %10.3f %10.1f  %s\n' "$title" "$(seconds "$key")" "$(megabytes "$key")" "$check"
+      printf '%-38s %10.3f %15s %10.1f  %s\n' "$title" "$(seconds "$key")" "$(spread_of "$key")" \
+        "$(megabytes "$key")" "$check"
     else
-      printf '%-42s %10s %10s  %s\n' "$title" "-" "-" "failed"
+      printf '%-38s %10s %15s %10s  %s\n' "$title" "-" "-" "-" "failed"
       show_failure "$key"
     fi
   }

@@ -358,6 +358,8 @@ if [ "$run_scaling" -eq 1 ]; then
   printf '%10s %10s %15s %10s %12s %12s %10s\n' "lines" "median s" "range s" "net s" \
     "ns per line" "lines/s" "peak MB"
   per_line=()
+  fastest_per_line=()
+  empty_fastest=$(measured ferrox-empty && sort -g "$scratch/results/ferrox-empty" | awk 'NR == 1 { print $1 }')
   for size in "${scale_sizes[@]}"; do
     key="ferrox-data-$size"
     if ! measured "$key"; then
@@ -369,15 +371,23 @@ if [ "$run_scaling" -eq 1 ]; then
     net=$(calc "($s - ${empty_s:-0}) > 0 ? $s - ${empty_s:-0} : $s")
     ns=$(calc "sprintf(\"%.1f\", $net * 1e9 / $size)")
     per_line+=("$ns")
+    fastest=$(sort -g "$scratch/results/$key" | awk 'NR == 1 { print $1 }')
+    fastest_per_line+=("$(calc "($fastest - ${empty_fastest:-0}) * 1e9 / $size")")
     printf '%10s %10.4f %15s %10.4f %12s %12.0f %10.1f\n' "$size" "$s" "$(spread_of "$key")" "$net" "$ns" \
       "$(calc "$size / $net")" "$(megabytes "$key")"
   done
   if [ "${#per_line[@]}" -eq "${#scale_sizes[@]}" ]; then
-    spread=$(printf '%s\n' "${per_line[@]}" |
-      awk 'NR == 1 { lo = hi = $1 } { if ($1 < lo) lo = $1; if ($1 > hi) hi = $1 }
-           END { printf "%.3f", hi / lo }')
+    largest_over_smallest() {
+      printf '%s\n' "$@" |
+        awk 'NR == 1 { lo = hi = $1 } { if ($1 < lo) lo = $1; if ($1 > hi) hi = $1 }
+             END { printf "%.3f", hi / lo }'
+    }
+    spread=$(largest_over_smallest "${per_line[@]}")
     linear=$([ "$(calc "$spread <= 1.15")" = 1 ] && echo yes || echo no)
     echo "time per line, largest / smallest: $spread; linear within 15%: $linear"
+    # The fastest runs are the least disturbed by other work on the machine:
+    # when only the medians miss, the load is the likelier cause.
+    echo "the same from the fastest runs: $(largest_over_smallest "${fastest_per_line[@]}")"
   fi
 fi
 

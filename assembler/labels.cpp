@@ -32,107 +32,87 @@ namespace {
 
 /// The global namespace's number.
 constexpr std::uint32_t kGlobal = 0;
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
-struct NamespaceInfo {
-  std::string_view lowerPath;
-  std::uint32_t parent;
-};
-
-/// Every namespace opened so far, by number, and the numbers by lower-cased
-/// path.
-std::vector<NamespaceInfo> g_Namespaces;
-CStringMap<std::uint32_t> g_NamespaceIds;
-std::uint32_t g_CurrentNamespace = kGlobal;
-
-/// Label names as written, fix-up names and namespace paths.
-CArena g_LabelText;
-/// Scratch space for lower-cased names and paths.
-std::string g_Lower;
-std::string g_Path;
-
-/// Labels by namespace and lower-cased name. Entries stay in place; the
-/// index holds a 32-bit tag and the entry number per slot.
-class CLabelTable {
+/// A small open-addressing index of one namespace: from a name's hash to a
+/// number (a label or a child namespace). Each namespace has its own, so the
+/// names of one namespace share a few cache lines however many there are.
+class CNameIndex {
 public:
-  std::size_t Size() const { return m_Entries.size(); }
-
-  CLabel *Find(std::uint32_t nameSpace, std::string_view lowerName,
-               const CKeyHash &nameHash) {
+  /// The number whose entry `matches`, or kNone.
+  template <class Matches>
+  std::uint32_t Find(const CKeyHash &hash, Matches matches) const {
     if (m_Slots.empty())
-      return nullptr;
-    CKeyHash hash = Combine(nameSpace, nameHash);
+      return kNone;
     std::size_t mask = m_Slots.size() - 1;
     for (std::size_t i = hash.home & mask;; i = (i + 1) & mask) {
       std::uint64_t slot = m_Slots[i];
       if (slot == 0)
-        return nullptr;
+        return kNone;
       if ((slot & kTagMask) == hash.tag) {
-        Entry &entry = m_Entries[static_cast<std::size_t>(slot & kIndexMask) - 1];
-        if (entry.nameSpace == nameSpace && entry.lowerName == lowerName)
-          return &entry.label;
+        auto number = static_cast<std::uint32_t>(slot & kIndexMask) - 1;
+        if (matches(number))
+          return number;
       }
     }
   }
 
-  /// Adds a label known to be absent; returns it and its stored lower name.
-  CLabel *Insert(std::uint32_t nameSpace, std::string_view lowerName,
-                 const CKeyHash &nameHash, std::string_view &storedName) {
-    if ((m_Entries.size() + 1) * 2 > m_Slots.size())
-      Grow();
-    m_Entries.push_back({m_Names.Store(lowerName), nameSpace, CLabel()});
-    Place(Combine(nameSpace, nameHash), m_Entries.size());
-    storedName = m_Entries.back().lowerName;
-    return &m_Entries.back().label;
-  }
-
-  void Clear() {
-    m_Slots.clear();
-    m_Slots.shrink_to_fit();
-    m_Entries.clear();
-    m_Entries.shrink_to_fit();
-    m_Names.Reset();
+  /// Adds `number` under `hash`; `hashOf(n)` gives the hash of an earlier
+  /// number when the index grows.
+  template <class HashOf>
+  void Insert(const CKeyHash &hash, std::uint32_t number, HashOf hashOf) {
+    if ((m_Count + 1) * 2 > m_Slots.size()) {
+      std::vector<std::uint64_t> old = std::move(m_Slots);
+      m_Slots.assign(old.empty() ? 4 : old.size() * 2, 0);
+      for (std::uint64_t slot : old)
+        if (slot != 0) {
+          auto earlier = static_cast<std::uint32_t>(slot & kIndexMask) - 1;
+          Place(hashOf(earlier), earlier);
+        }
+    }
+    Place(hash, number);
+    ++m_Count;
   }
 
 private:
-  struct Entry {
-    std::string_view lowerName;
-    std::uint32_t nameSpace;
-    CLabel label;
-  };
-
   static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
   static constexpr std::uint64_t kIndexMask = 0x00000000FFFFFFFFull;
 
-  /// Numbered names of one namespace keep neighbouring slots; namespaces
-  /// are spread apart.
-  static CKeyHash Combine(std::uint32_t nameSpace, const CKeyHash &nameHash) {
-    std::uint64_t spread = nameSpace * 0x9E3779B97F4A7C15ull;
-    return {nameHash.home + spread,
-            nameHash.tag ^ ((spread * 0xC2B2AE3D27D4EB4Full) & kTagMask)};
-  }
-
-  void Place(const CKeyHash &hash, std::size_t number) {
+  void Place(const CKeyHash &hash, std::uint32_t number) {
     std::size_t mask = m_Slots.size() - 1;
     std::size_t i = hash.home & mask;
     while (m_Slots[i] != 0)
       i = (i + 1) & mask;
-    m_Slots[i] = hash.tag | number;
-  }
-
-  void Grow() {
-    m_Slots.assign(m_Slots.empty() ? 64 : m_Slots.size() * 2, 0);
-    for (std::size_t index = 0; index < m_Entries.size(); ++index) {
-      const Entry &entry = m_Entries[index];
-      Place(Combine(entry.nameSpace, HashKey(entry.lowerName)), index + 1);
-    }
+    m_Slots[i] = hash.tag | (std::uint64_t{number} + 1);
   }
 
   std::vector<std::uint64_t> m_Slots;
-  std::deque<Entry> m_Entries;
-  CArena m_Names{1 << 16};
+  std::uint32_t m_Count = 0;
 };
 
-CLabelTable g_Labels;
+struct NamespaceInfo {
+  std::string_view lowerPath;
+  std::string_view lowerName; ///< The last component of the path.
+  std::uint32_t parent;
+  CNameIndex labels;
+  CNameIndex children;
+};
+
+struct LabelEntry {
+  std::string_view lowerName;
+  CLabel label;
+};
+
+/// Every namespace opened so far, by number; the global one is number 0.
+std::deque<NamespaceInfo> g_Namespaces;
+std::uint32_t g_CurrentNamespace = kGlobal;
+/// Every label, by number.
+std::deque<LabelEntry> g_Labels;
+
+/// Label names, namespace paths and fix-up names.
+CArena g_LabelText;
+/// Scratch space for lower-cased names.
+std::string g_Lower;
 
 void CountUse() { CountLabelUses(1); }
 
@@ -150,50 +130,69 @@ void DropLastComponent(std::string &path) {
   path.erase(dot == std::string::npos ? 0 : dot);
 }
 
-/// The number of the namespace with lower-cased path `lowerPath`, or none.
-const std::uint32_t *FindNamespace(std::string_view lowerPath) {
-  if (lowerPath.empty()) {
-    static const std::uint32_t global = kGlobal;
-    return &global;
-  }
-  return g_NamespaceIds.Find(lowerPath);
+void EnsureGlobalNamespace() {
+  if (g_Namespaces.empty())
+    g_Namespaces.push_back({std::string_view(), std::string_view(), kGlobal,
+                            CNameIndex(), CNameIndex()});
 }
 
-/// Opens the namespace `lowerPath`, a child of the current one.
-std::uint32_t EnterNamespace(std::string_view lowerPath) {
-  if (const std::uint32_t *known = FindNamespace(lowerPath))
-    return *known;
+/// The label `lowerName` defined directly in namespace `nameSpace`.
+CLabel *FindIn(std::uint32_t nameSpace, std::string_view lowerName,
+               const CKeyHash &hash) {
+  std::uint32_t number = g_Namespaces[nameSpace].labels.Find(
+      hash, [&](std::uint32_t n) { return g_Labels[n].lowerName == lowerName; });
+  return number != kNone ? &g_Labels[number].label : nullptr;
+}
+
+/// The child `lowerName` of namespace `parent`, or kNone.
+std::uint32_t FindChild(std::uint32_t parent, std::string_view lowerName,
+                        const CKeyHash &hash) {
+  return g_Namespaces[parent].children.Find(hash, [&](std::uint32_t n) {
+    return g_Namespaces[n].lowerName == lowerName;
+  });
+}
+
+/// The number of namespace `lowerName` inside the current one, opened now
+/// if it is new.
+std::uint32_t EnterNamespace(std::string_view lowerName) {
+  CKeyHash hash = HashKey(lowerName);
+  std::uint32_t known = FindChild(g_CurrentNamespace, lowerName, hash);
+  if (known != kNone)
+    return known;
   auto number = static_cast<std::uint32_t>(g_Namespaces.size());
-  std::string_view stored;
-  g_NamespaceIds.Insert(lowerPath, number, stored);
-  g_Namespaces.push_back({stored, g_CurrentNamespace});
+  std::string path(g_Namespaces[g_CurrentNamespace].lowerPath);
+  if (!path.empty())
+    path += '.';
+  path.append(lowerName);
+  std::string_view storedPath = g_LabelText.Store(path);
+  g_Namespaces.push_back({storedPath,
+                          storedPath.substr(storedPath.size() - lowerName.size()),
+                          g_CurrentNamespace, CNameIndex(), CNameIndex()});
+  g_Namespaces[g_CurrentNamespace].children.Insert(
+      hash, number, [](std::uint32_t n) { return HashKey(g_Namespaces[n].lowerName); });
   return number;
 }
 
-/// The lookup from namespace `from` outward, of a lower-cased name that may
-/// be qualified ("c.x").
+/// The lookup from namespace `from` outward of a lower-cased name, which
+/// may be qualified ("c.x": the label x of namespace c, seen from each
+/// level in turn).
 const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
   std::size_t dot = lowerName.rfind('.');
-  if (dot == std::string_view::npos) {
-    CKeyHash hash = HashKey(lowerName);
-    for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
-      if (CLabel *label = g_Labels.Find(level, lowerName, hash))
-        return label;
-      if (level == kGlobal)
-        return nullptr;
-    }
-  }
-  std::string_view qualifier = lowerName.substr(0, dot);
-  std::string_view name = lowerName.substr(dot + 1);
+  std::string_view name =
+      dot == std::string_view::npos ? lowerName : lowerName.substr(dot + 1);
   CKeyHash hash = HashKey(name);
   for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
-    std::string_view prefix = g_Namespaces[level].lowerPath;
-    g_Path.assign(prefix);
-    if (!prefix.empty())
-      g_Path += '.';
-    g_Path.append(qualifier);
-    if (const std::uint32_t *target = FindNamespace(g_Path))
-      if (CLabel *label = g_Labels.Find(*target, name, hash))
+    std::uint32_t target = level;
+    // Walk the qualifier's components down from this level.
+    for (std::size_t start = 0; target != kNone && dot != std::string_view::npos &&
+                                start <= dot;) {
+      std::size_t end = lowerName.find('.', start);
+      std::string_view component = lowerName.substr(start, end - start);
+      target = FindChild(target, component, HashKey(component));
+      start = end + 1;
+    }
+    if (target != kNone)
+      if (CLabel *label = FindIn(target, name, hash))
         return label;
     if (level == kGlobal)
       return nullptr;
@@ -213,11 +212,6 @@ std::string_view UsedName(const CParameter &parameter, std::string &joined) {
     return parameter.first.text;
   joined = TokensToPath(parameter.value);
   return joined;
-}
-
-void EnsureGlobalNamespace() {
-  if (g_Namespaces.empty())
-    g_Namespaces.push_back({std::string_view(), kGlobal});
 }
 
 } // namespace
@@ -264,13 +258,11 @@ bool BeginNamespace(CSourceLine &line) {
       int first = NextRandom();
       int second = NextRandom();
       madeUp = "_" + std::to_string(first) + "_" + std::to_string(second);
-    } while (FindNamespace(Lower(JoinName(g_Namespace, madeUp), g_Lower)) !=
-             nullptr);
+    } while (FindChild(g_CurrentNamespace, madeUp, HashKey(madeUp)) != kNone);
     name = madeUp;
   }
-  std::string path = JoinName(g_Namespace, name);
-  std::uint32_t number = EnterNamespace(Lower(path, g_Lower));
-  SetNamespace(std::move(path), number);
+  std::uint32_t number = EnterNamespace(Lower(name, g_Lower));
+  SetNamespace(JoinName(g_Namespace, name), number);
   ExpectEndOfLine(line);
   return true;
 }
@@ -289,23 +281,30 @@ bool EndNamespace(CSourceLine &line) {
 
 const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
   EnsureGlobalNamespace();
-  // The namespace may never have been opened: its nearest opened ancestor
-  // gives the same result, since nothing is defined below it.
+  // A namespace that was never opened holds nothing: its nearest opened
+  // ancestor gives the same result.
+  std::uint32_t from = kGlobal;
   std::string path = LowerCopy(nameSpace);
-  const std::uint32_t *from = FindNamespace(path);
-  while (from == nullptr) {
-    DropLastComponent(path);
-    from = FindNamespace(path);
+  for (std::size_t start = 0; !path.empty() && start <= path.size();) {
+    std::size_t end = path.find('.', start);
+    if (end == std::string::npos)
+      end = path.size();
+    std::string_view component(path.data() + start, end - start);
+    std::uint32_t child = FindChild(from, component, HashKey(component));
+    if (child == kNone)
+      break;
+    from = child;
+    start = end + 1;
   }
   std::string lowerName = LowerCopy(name);
-  return FindFrom(*from, lowerName);
+  return FindFrom(from, lowerName);
 }
 
 bool DefineLabel(std::string_view name) {
   EnsureGlobalNamespace();
   std::string_view lowerName = Lower(name, g_Lower);
   CKeyHash hash = HashKey(lowerName);
-  if (g_Labels.Find(g_CurrentNamespace, lowerName, hash) != nullptr) {
+  if (FindIn(g_CurrentNamespace, lowerName, hash) != nullptr) {
     ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
                              "\" label already defined");
     return false;
@@ -313,23 +312,25 @@ bool DefineLabel(std::string_view name) {
   // A label may not hide one of the same name in an enclosing namespace.
   for (std::uint32_t level = g_CurrentNamespace; level != kGlobal;) {
     level = g_Namespaces[level].parent;
-    if (const CLabel *outer = g_Labels.Find(level, lowerName, hash)) {
+    if (const CLabel *outer = FindIn(level, lowerName, hash)) {
       ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
                                "\" label conflicts with \"" +
                                std::string(outer->name) + "\"");
       return false;
     }
   }
-  std::string_view storedName;
-  CLabel *label = g_Labels.Insert(g_CurrentNamespace, lowerName, hash, storedName);
-  label->value = GetOffset();
+  auto number = static_cast<std::uint32_t>(g_Labels.size());
+  std::string_view storedName = g_LabelText.Store(lowerName);
+  CLabel label;
+  label.value = GetOffset();
   // Most global names are written in lower case: share the stored bytes.
-  if (g_Namespace.empty() && name == storedName) {
-    label->name = storedName;
-  } else {
-    std::string fullName = JoinName(g_Namespace, name);
-    label->name = g_LabelText.Store(fullName);
-  }
+  if (g_Namespace.empty() && name == storedName)
+    label.name = storedName;
+  else
+    label.name = g_LabelText.Store(JoinName(g_Namespace, name));
+  g_Labels.push_back({storedName, label});
+  g_Namespaces[g_CurrentNamespace].labels.Insert(
+      hash, number, [](std::uint32_t n) { return HashKey(g_Labels[n].lowerName); });
   if (g_LabelsDefined < INT32_MAX)
     ++g_LabelsDefined;
   return true;
@@ -405,7 +406,10 @@ void PatchLabels() {
 }
 
 void ClearLabels() {
-  g_Labels.Clear();
+  g_Labels.clear();
+  g_Labels.shrink_to_fit();
+  for (NamespaceInfo &info : g_Namespaces)
+    info.labels = CNameIndex();
   g_LabelFixups.clear();
   g_LabelFixups.shrink_to_fit();
 }
@@ -413,7 +417,6 @@ void ClearLabels() {
 void ResetLabels() {
   ClearLabels();
   g_Namespaces.clear();
-  g_NamespaceIds.Clear();
   g_LabelText.Reset();
   SetNamespace(std::string(), kGlobal);
   g_LabelsDefined = 0;

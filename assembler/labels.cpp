@@ -178,18 +178,36 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
 /// level in turn).
 const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
   std::size_t dot = lowerName.rfind('.');
-  std::string_view name =
-      dot == std::string_view::npos ? lowerName : lowerName.substr(dot + 1);
+  if (dot == std::string_view::npos) {
+    CKeyHash hash = HashKey(lowerName);
+    for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
+      if (CLabel *label = FindIn(level, lowerName, hash))
+        return label;
+      if (level == kGlobal)
+        return nullptr;
+    }
+  }
+  // The qualifier's components and their hashes, once for every level.
+  struct Component {
+    std::string_view name;
+    CKeyHash hash;
+  };
+  static std::vector<Component> components;
+  components.clear();
+  for (std::size_t start = 0; start <= dot;) {
+    std::size_t end = lowerName.find('.', start);
+    std::string_view component = lowerName.substr(start, end - start);
+    components.push_back({component, HashKey(component)});
+    start = end + 1;
+  }
+  std::string_view name = lowerName.substr(dot + 1);
   CKeyHash hash = HashKey(name);
   for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
     std::uint32_t target = level;
-    // Walk the qualifier's components down from this level.
-    for (std::size_t start = 0; target != kNone && dot != std::string_view::npos &&
-                                start <= dot;) {
-      std::size_t end = lowerName.find('.', start);
-      std::string_view component = lowerName.substr(start, end - start);
-      target = FindChild(target, component, HashKey(component));
-      start = end + 1;
+    for (const Component &component : components) {
+      target = FindChild(target, component.name, component.hash);
+      if (target == kNone)
+        break;
     }
     if (target != kNone)
       if (CLabel *label = FindIn(target, name, hash))
@@ -204,15 +222,20 @@ void SetNamespace(std::string path, std::uint32_t number) {
   g_CurrentNamespace = number;
 }
 
-/// A single identifier is its own name; dotted names are joined.
-std::string_view UsedName(const CParameter &parameter, std::string &joined) {
+void JoinTokens(std::string_view encodedTokens, std::string &path);
+
+/// The name a label use was written with: a single identifier is its own
+/// name; a qualified one is joined into `scratch`.
+std::string_view UsedName(const CParameter &parameter, std::string &scratch) {
   CTokenList tokens(parameter.value);
   tokens.Advance();
   if (tokens.AtEnd())
     return parameter.first.text;
-  joined = TokensToPath(parameter.value);
-  return joined;
+  JoinTokens(parameter.value, scratch);
+  return scratch;
 }
+
+std::string g_UsedName;
 
 } // namespace
 
@@ -224,9 +247,12 @@ std::string JoinName(std::string_view path, std::string_view name) {
   return result;
 }
 
-std::string TokensToPath(std::string_view encodedTokens) {
+namespace {
+
+/// TokensToPath into `path`, reusing its storage.
+void JoinTokens(std::string_view encodedTokens, std::string &path) {
   CTokenList tokens(encodedTokens);
-  std::string path;
+  path.clear();
   std::string_view identifier;
   bool wellFormed = TakeToken(tokens, TOKEN_IDENTIFIER, &identifier);
   if (wellFormed) {
@@ -244,6 +270,13 @@ std::string TokensToPath(std::string_view encodedTokens) {
   if (!wellFormed)
     ReportLineError(700,
                     "Internal error: cannot convert token list to namespace path");
+}
+
+} // namespace
+
+std::string TokensToPath(std::string_view encodedTokens) {
+  std::string path;
+  JoinTokens(encodedTokens, path);
   return path;
 }
 
@@ -324,10 +357,15 @@ bool DefineLabel(std::string_view name) {
   CLabel label;
   label.value = GetOffset();
   // Most global names are written in lower case: share the stored bytes.
-  if (g_Namespace.empty() && name == storedName)
+  if (g_Namespace.empty() && name == storedName) {
     label.name = storedName;
-  else
-    label.name = g_LabelText.Store(JoinName(g_Namespace, name));
+  } else {
+    g_UsedName.assign(g_Namespace);
+    if (!g_Namespace.empty())
+      g_UsedName += '.';
+    g_UsedName.append(name);
+    label.name = g_LabelText.Store(g_UsedName);
+  }
   g_Labels.push_back({storedName, label});
   g_Namespaces[g_CurrentNamespace].labels.Insert(
       hash, number, [](std::uint32_t n) { return HashKey(g_Labels[n].lowerName); });
@@ -344,13 +382,13 @@ void CountLabelUses(std::uint64_t count) {
 std::int32_t ReferenceLabel(const CParameter &parameter) {
   EnsureGlobalNamespace();
   CountUse();
-  std::string joined;
-  std::string_view name = UsedName(parameter, joined);
+  std::string_view name = UsedName(parameter, g_UsedName);
   if (const CLabel *label = FindFrom(g_CurrentNamespace, Lower(name, g_Lower)))
     return label->value;
   CLabelFixup fixup;
   fixup.nameSpace = g_CurrentNamespace;
-  fixup.name = joined.empty() ? name : g_LabelText.Store(joined);
+  // A single identifier's text lives as long as the program's lines.
+  fixup.name = name.data() == g_UsedName.data() ? g_LabelText.Store(name) : name;
   fixup.position = GetOutputPosition();
   fixup.fileId = g_CurrentLine->FileId();
   fixup.line = g_CurrentLine->GetLineNumber();
@@ -361,8 +399,7 @@ std::int32_t ReferenceLabel(const CParameter &parameter) {
 bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
   EnsureGlobalNamespace();
   CountUse();
-  std::string joined;
-  std::string_view name = UsedName(parameter, joined);
+  std::string_view name = UsedName(parameter, g_UsedName);
   if (const CLabel *label = FindFrom(g_CurrentNamespace, Lower(name, g_Lower))) {
     value = label->value;
     return true;

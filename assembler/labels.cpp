@@ -136,11 +136,21 @@ void EnsureGlobalNamespace() {
                             CNameIndex(), CNameIndex()});
 }
 
+/// Short names compared without a library call.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i])
+      return false;
+  return true;
+}
+
 /// The label `lowerName` defined directly in namespace `nameSpace`.
 CLabel *FindIn(std::uint32_t nameSpace, std::string_view lowerName,
                const CKeyHash &hash) {
   std::uint32_t number = g_Namespaces[nameSpace].labels.Find(
-      hash, [&](std::uint32_t n) { return g_Labels[n].lowerName == lowerName; });
+      hash, [&](std::uint32_t n) { return SameName(g_Labels[n].lowerName, lowerName); });
   return number != kNone ? &g_Labels[number].label : nullptr;
 }
 
@@ -148,7 +158,7 @@ CLabel *FindIn(std::uint32_t nameSpace, std::string_view lowerName,
 std::uint32_t FindChild(std::uint32_t parent, std::string_view lowerName,
                         const CKeyHash &hash) {
   return g_Namespaces[parent].children.Find(hash, [&](std::uint32_t n) {
-    return g_Namespaces[n].lowerName == lowerName;
+    return SameName(g_Namespaces[n].lowerName, lowerName);
   });
 }
 
@@ -217,10 +227,6 @@ const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
   }
 }
 
-void SetNamespace(std::string path, std::uint32_t number) {
-  g_Namespace = std::move(path);
-  g_CurrentNamespace = number;
-}
 
 void JoinTokens(std::string_view encodedTokens, std::string &path);
 
@@ -294,8 +300,10 @@ bool BeginNamespace(CSourceLine &line) {
     } while (FindChild(g_CurrentNamespace, madeUp, HashKey(madeUp)) != kNone);
     name = madeUp;
   }
-  std::uint32_t number = EnterNamespace(Lower(name, g_Lower));
-  SetNamespace(JoinName(g_Namespace, name), number);
+  g_CurrentNamespace = EnterNamespace(Lower(name, g_Lower));
+  if (!g_Namespace.empty())
+    g_Namespace += '.';
+  g_Namespace.append(name);
   ExpectEndOfLine(line);
   return true;
 }
@@ -306,9 +314,8 @@ bool EndNamespace(CSourceLine &line) {
     ReportLineError(902, "No namespace to end");
     return true;
   }
-  std::string path = g_Namespace;
-  DropLastComponent(path);
-  SetNamespace(std::move(path), g_Namespaces[g_CurrentNamespace].parent);
+  DropLastComponent(g_Namespace);
+  g_CurrentNamespace = g_Namespaces[g_CurrentNamespace].parent;
   return true;
 }
 
@@ -455,7 +462,8 @@ void ResetLabels() {
   ClearLabels();
   g_Namespaces.clear();
   g_LabelText.Reset();
-  SetNamespace(std::string(), kGlobal);
+  g_Namespace.clear();
+  g_CurrentNamespace = kGlobal;
   g_LabelsDefined = 0;
   g_LabelsUsed = 0;
 }

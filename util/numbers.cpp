@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -106,6 +107,12 @@ double ParseDouble(std::string_view text) {
     return 0.0;
   // The prefix holds only decimal syntax, which strtod rounds correctly in
   // the "C" locale this program runs in.
+  char small[64];
+  if (end < sizeof small) {
+    std::memcpy(small, text.data(), end);
+    small[end] = '\0';
+    return std::strtod(small, nullptr);
+  }
   std::string number(text.substr(0, end));
   return std::strtod(number.c_str(), nullptr);
 }

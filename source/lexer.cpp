@@ -429,7 +429,10 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   CLineSplitter splitter(InternFileName(FileNamePart(path)), includeDepth,
                          firstLine);
   // One byte more than the data: a stand-in line end after the last line.
-  std::vector<char> block(kReadBlock + 1);
+  // The block is kept between files: included files are many and small.
+  static std::vector<char> block;
+  if (block.size() < kReadBlock + 1)
+    block.resize(kReadBlock + 1);
   std::size_t used = 0;
   std::uint64_t total = 0;
   bool lexing = true;

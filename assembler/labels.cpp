@@ -16,6 +16,7 @@
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
 #include "util/arena.h"
+#include "util/chunked_vector.h"
 #include "util/random.h"
 #include "util/string_map.h"
 #include "util/text.h"
@@ -24,7 +25,7 @@
 #include <cstring>
 
 std::string g_Namespace;
-std::deque<CLabelFixup> g_LabelFixups;
+CChunkedVector<CLabelFixup> g_LabelFixups;
 std::int32_t g_LabelsDefined = 0;
 std::int32_t g_LabelsUsed = 0;
 
@@ -104,10 +105,10 @@ struct LabelEntry {
 };
 
 /// Every namespace opened so far, by number; the global one is number 0.
-std::deque<NamespaceInfo> g_Namespaces;
+CChunkedVector<NamespaceInfo> g_Namespaces;
 std::uint32_t g_CurrentNamespace = kGlobal;
 /// Every label, by number.
-std::deque<LabelEntry> g_Labels;
+CChunkedVector<LabelEntry> g_Labels;
 
 /// Label names, namespace paths and fix-up names.
 CArena g_LabelText;
@@ -424,7 +425,8 @@ std::string_view NamespaceOf(const CLabelFixup &fixup) {
 
 void PatchLabels() {
   EnsureGlobalNamespace();
-  for (const CLabelFixup &fixup : g_LabelFixups) {
+  for (std::size_t i = 0; i < g_LabelFixups.size(); ++i) {
+    const CLabelFixup &fixup = g_LabelFixups[i];
     const CLabel *label = FindFrom(fixup.nameSpace, Lower(fixup.name, g_Lower));
     if (label == nullptr) {
       std::string message;
@@ -451,11 +453,8 @@ void PatchLabels() {
 
 void ClearLabels() {
   g_Labels.clear();
-  g_Labels.shrink_to_fit();
-  for (NamespaceInfo &info : g_Namespaces)
-    info.labels = CNameIndex();
+  g_Namespaces.ForEach([](NamespaceInfo &info) { info.labels = CNameIndex(); });
   g_LabelFixups.clear();
-  g_LabelFixups.shrink_to_fit();
 }
 
 void ResetLabels() {

@@ -10,10 +10,10 @@
 #define FERROX_ASSEMBLER_LABELS_H
 
 #include "assembler/values.h"
+#include "util/chunked_vector.h"
 #include "source/token.h"
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,8 +40,8 @@ struct CLabelFixup {
   std::uint32_t repeat = 1;
 };
 
-/// The fix-ups in the order recorded. A deque: it grows without copying.
-extern std::deque<CLabelFixup> g_LabelFixups;
+/// The fix-ups in the order recorded; the list grows without copying.
+extern CChunkedVector<CLabelFixup> g_LabelFixups;
 
 /// The namespace path that was current at a fix-up's use.
 std::string_view NamespaceOf(const CLabelFixup &fixup);

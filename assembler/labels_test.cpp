@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 namespace {
 
 class LabelsTest : public ::testing::Test {

@@ -9,10 +9,11 @@
 #define FERROX_UTIL_STRING_MAP_H
 
 #include "util/arena.h"
+#include "util/chunked_vector.h"
 
 #include <cstdint>
 #include <cstring>
-#include <deque>
+
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -129,15 +130,13 @@ public:
 
   /// Calls `visit(key, value)` for every entry, in insertion order.
   template <class Visitor> void ForEach(Visitor visit) {
-    for (Entry &entry : m_Entries)
-      visit(entry.key, entry.value);
+    m_Entries.ForEach([&](Entry &entry) { visit(entry.key, entry.value); });
   }
 
   void Clear() {
     m_Slots.clear();
     m_Slots.shrink_to_fit();
     m_Entries.clear();
-    m_Entries.shrink_to_fit();
     m_Keys.Reset();
   }
 
@@ -163,7 +162,7 @@ private:
   }
 
   std::vector<std::uint64_t> m_Slots;
-  std::deque<Entry> m_Entries;
+  CChunkedVector<Entry> m_Entries;
   CArena m_Keys;
 };
 

@@ -163,6 +163,24 @@ std::uint32_t FindChild(std::uint32_t parent, std::string_view lowerName,
   });
 }
 
+/// Counts new namespaces: a qualifier's resolution stays valid until one is
+/// opened.
+std::uint64_t g_NamespaceGeneration = 1;
+
+/// Where a qualifier ("c" of "c.x") last resolved from a namespace: the
+/// first level outward at which it names a namespace. Programs use the
+/// same few qualifiers over and over, and walking the qualifier from each
+/// level costs a probe per level and component.
+struct QualifierCacheEntry {
+  std::uint64_t generation = 0;
+  std::uint32_t from = 0;
+  std::uint32_t level = 0;
+  std::uint32_t target = 0;
+  std::uint8_t length = 0;
+  char text[55] = {};
+};
+QualifierCacheEntry g_QualifierCache[256];
+
 /// The number of namespace `lowerName` inside the current one, opened now
 /// if it is new.
 std::uint32_t EnterNamespace(std::string_view lowerName) {
@@ -181,6 +199,7 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
                           g_CurrentNamespace, CNameIndex(), CNameIndex()});
   g_Namespaces[g_CurrentNamespace].children.Insert(
       hash, number, [](std::uint32_t n) { return HashKey(g_Namespaces[n].lowerName); });
+  ++g_NamespaceGeneration;
   return number;
 }
 
@@ -213,21 +232,57 @@ const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
   }
   std::string_view name = lowerName.substr(dot + 1);
   CKeyHash hash = HashKey(name);
-  for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
+  std::string_view qualifier = lowerName.substr(0, dot);
+
+  // Resolve the qualifier from `level`; kNone when it names no namespace
+  // there.
+  auto resolve = [&](std::uint32_t level) {
     std::uint32_t target = level;
     for (const Component &component : components) {
       target = FindChild(target, component.name, component.hash);
       if (target == kNone)
         break;
     }
-    if (target != kNone)
+    return target;
+  };
+
+  // A cached resolution gives the first level that knows the qualifier;
+  // the walk below it is skipped when the label is found there.
+  std::uint32_t start = from;
+  QualifierCacheEntry *cached = nullptr;
+  if (qualifier.size() <= sizeof cached->text) {
+    std::uint64_t slot = (components.back().hash.home ^ (from * 0x9E3779B9ull)) & 255;
+    cached = &g_QualifierCache[slot];
+    if (cached->generation == g_NamespaceGeneration && cached->from == from &&
+        std::string_view(cached->text, cached->length) == qualifier) {
+      if (CLabel *label = FindIn(cached->target, name, hash))
+        return label;
+      start = cached->level;
+      if (start == kGlobal)
+        return nullptr;
+      start = g_Namespaces[start].parent;
+      cached = nullptr;
+    }
+  }
+  for (std::uint32_t level = start;; level = g_Namespaces[level].parent) {
+    std::uint32_t target = resolve(level);
+    if (target != kNone) {
+      if (cached != nullptr) {
+        cached->generation = g_NamespaceGeneration;
+        cached->from = from;
+        cached->level = level;
+        cached->target = target;
+        cached->length = static_cast<std::uint8_t>(qualifier.size());
+        std::memcpy(cached->text, qualifier.data(), qualifier.size());
+        cached = nullptr;
+      }
       if (CLabel *label = FindIn(target, name, hash))
         return label;
+    }
     if (level == kGlobal)
       return nullptr;
   }
 }
-
 
 void JoinTokens(std::string_view encodedTokens, std::string &path);
 
@@ -243,6 +298,19 @@ std::string_view UsedName(const CParameter &parameter, std::string &scratch) {
 }
 
 std::string g_UsedName;
+
+/// The lower-cased name of a label use, joined from its tokens in one pass.
+std::string_view LowerUseName(const CParameter &parameter) {
+  const unsigned char *lower = platform::LowerCaseTable();
+  g_Lower.clear();
+  CTokenList tokens(parameter.value);
+  while (!tokens.AtEnd()) {
+    CToken token = tokens.Next();
+    for (char c : token.text)
+      g_Lower.push_back(static_cast<char>(lower[static_cast<unsigned char>(c)]));
+  }
+  return g_Lower;
+}
 
 } // namespace
 
@@ -390,9 +458,9 @@ void CountLabelUses(std::uint64_t count) {
 std::int32_t ReferenceLabel(const CParameter &parameter) {
   EnsureGlobalNamespace();
   CountUse();
-  std::string_view name = UsedName(parameter, g_UsedName);
-  if (const CLabel *label = FindFrom(g_CurrentNamespace, Lower(name, g_Lower)))
+  if (const CLabel *label = FindFrom(g_CurrentNamespace, LowerUseName(parameter)))
     return label->value;
+  std::string_view name = UsedName(parameter, g_UsedName);
   CLabelFixup fixup;
   fixup.nameSpace = g_CurrentNamespace;
   // A single identifier's text lives as long as the program's lines.
@@ -407,11 +475,11 @@ std::int32_t ReferenceLabel(const CParameter &parameter) {
 bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
   EnsureGlobalNamespace();
   CountUse();
-  std::string_view name = UsedName(parameter, g_UsedName);
-  if (const CLabel *label = FindFrom(g_CurrentNamespace, Lower(name, g_Lower))) {
+  if (const CLabel *label = FindFrom(g_CurrentNamespace, LowerUseName(parameter))) {
     value = label->value;
     return true;
   }
+  std::string_view name = UsedName(parameter, g_UsedName);
   ReportLineError(910, "\"" + std::string(name) +
                            "\" label must be defined before it is used here");
   return false;
@@ -461,6 +529,7 @@ void ResetLabels() {
   ClearLabels();
   g_Namespaces.clear();
   g_LabelText.Reset();
+  ++g_NamespaceGeneration;
   g_Namespace.clear();
   g_CurrentNamespace = kGlobal;
   g_LabelsDefined = 0;

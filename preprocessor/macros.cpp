@@ -21,7 +21,13 @@ namespace {
 CStringMap<std::unique_ptr<CMacro>> g_Macros;
 /// First bytes (lower-cased) and the longest length of all macro names:
 /// most identifiers are ruled out without hashing.
-std::bitset<256> g_FirstBytes;
+/// Names of macros by length, first and last letter: most identifiers are
+/// ruled out without lower-casing or hashing them.
+std::bitset<4096> g_NameShapes;
+
+std::size_t NameShape(std::size_t length, unsigned char first, unsigned char last) {
+  return (length * 977 + first * 31 + last) & 4095;
+}
 /// IdentifierMask of the first letters of all macro names.
 std::uint32_t g_FirstLetters = 0;
 std::size_t g_LongestName = 0;
@@ -31,7 +37,8 @@ void AddMacro(std::unique_ptr<CMacro> macro) {
   std::string key;
   for (char c : macro->Name())
     key += platform::LowerChar(c);
-  g_FirstBytes.set(static_cast<unsigned char>(key[0]));
+  g_NameShapes.set(NameShape(key.size(), static_cast<unsigned char>(key[0]),
+                             static_cast<unsigned char>(key.back())));
   g_FirstLetters |= IdentifierMask(key[0]);
   g_LongestName = std::max(g_LongestName, key.size());
   g_Macros.Insert(key, std::move(macro));
@@ -107,7 +114,9 @@ void DefinePredefinedMacros() {
 CMacro *FindMacro(std::string_view name) {
   const unsigned char *lower = platform::LowerCaseTable();
   if (name.empty() || name.size() > g_LongestName ||
-      !g_FirstBytes.test(lower[static_cast<unsigned char>(name[0])]))
+      !g_NameShapes.test(NameShape(name.size(),
+                                   lower[static_cast<unsigned char>(name[0])],
+                                   lower[static_cast<unsigned char>(name.back())])))
     return nullptr;
   g_LowerName.resize(name.size());
   for (std::size_t i = 0; i < name.size(); ++i)
@@ -118,7 +127,7 @@ CMacro *FindMacro(std::string_view name) {
 
 void ClearMacros() {
   g_Macros.Clear();
-  g_FirstBytes.reset();
+  g_NameShapes.reset();
   g_FirstLetters = 0;
   g_LongestName = 0;
 }

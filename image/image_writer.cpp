@@ -13,6 +13,14 @@ std::int32_t g_ImageSize = 0;
 std::int64_t g_PendingZeroFill = 0;
 std::uint32_t g_BootInfo = 0xFFFFFFFFu;
 
+namespace imagewriter {
+char *g_WriteNext = nullptr;
+char *g_WriteEnd = nullptr;
+} // namespace imagewriter
+
+using imagewriter::g_WriteEnd;
+using imagewriter::g_WriteNext;
+
 namespace {
 
 constexpr char kDiskHeader[16] = {'T', 'a', 'v', 'r', 'u', 'n', 'e', ' ',
@@ -29,7 +37,6 @@ bool g_Removable = false;
 /// File offset at which the buffered bytes begin.
 std::uint64_t g_FilePointer = 0;
 std::vector<char> g_Buffer;
-std::size_t g_Buffered = 0;
 std::uint64_t g_PatchPosition = 0;
 /// Patches go through a window of the file: the bytes around a patch are
 /// read once, patched in memory and written back when the next patch falls
@@ -46,13 +53,32 @@ std::int32_t Wrap(std::int32_t value, std::int64_t delta) {
                                    static_cast<std::uint32_t>(delta));
 }
 
+/// Bytes in the buffer, not yet in the file.
+std::size_t Buffered() {
+  return static_cast<std::size_t>(g_WriteNext - g_Buffer.data());
+}
+
+/// Lets WriteOutput copy straight into the buffer while a file is open and
+/// no reserved zeros wait; otherwise every write takes the slow path.
+void UpdateRoom() {
+  bool fast = g_File != platform::kNoFile && g_PendingZeroFill <= 0 &&
+              !g_Buffer.empty();
+  g_WriteEnd = fast ? g_Buffer.data() + kBufferSize : g_WriteNext;
+}
+
+void SetBuffered(std::size_t count) {
+  g_WriteNext = g_Buffer.data() + count;
+  UpdateRoom();
+}
+
 bool Flush() {
-  if (g_Buffered == 0)
+  std::size_t buffered = Buffered();
+  if (buffered == 0)
     return true;
   bool ok = platform::WriteBytesAt(g_File, g_FilePointer, g_Buffer.data(),
-                                   g_Buffered);
-  g_FilePointer += g_Buffered;
-  g_Buffered = 0;
+                                   buffered);
+  g_FilePointer += buffered;
+  SetBuffered(0);
   return ok;
 }
 
@@ -84,10 +110,11 @@ bool WriteDirect(const void *bytes, std::size_t count) {
 }
 
 bool WriteZeroFill(std::int64_t count) {
-  std::size_t room = kBufferSize - g_Buffered;
+  std::size_t buffered = Buffered();
+  std::size_t room = kBufferSize - buffered;
   if (static_cast<std::uint64_t>(count) <= room) {
-    std::memset(g_Buffer.data() + g_Buffered, 0, static_cast<std::size_t>(count));
-    g_Buffered += static_cast<std::size_t>(count);
+    std::memset(g_Buffer.data() + buffered, 0, static_cast<std::size_t>(count));
+    SetBuffered(buffered + static_cast<std::size_t>(count));
     return true;
   }
   // Large reservations skip ahead in the file; the gap reads as zeros. The
@@ -97,7 +124,7 @@ bool WriteZeroFill(std::int64_t count) {
     return false;
   g_FilePointer += static_cast<std::uint64_t>(count) - 1;
   g_Buffer[0] = 0;
-  g_Buffered = 1;
+  SetBuffered(1);
   return true;
 }
 
@@ -108,7 +135,7 @@ bool OpenDestinationFile(const std::string &path) {
   g_ImageSize = 0;
   g_Path = path;
   g_FilePointer = 0;
-  g_Buffered = 0;
+  SetBuffered(0);
   platform::FileIdentity existing = platform::IdentityOfPath(path);
   bool isInput = std::any_of(
       g_Protected.begin(), g_Protected.end(),
@@ -125,6 +152,7 @@ bool OpenDestinationFile(const std::string &path) {
   g_Identity = platform::IdentityOfFile(g_File);
   g_Removable = platform::IsRegularFile(g_File);
   g_Buffer.resize(kBufferSize);
+  SetBuffered(0);
   return true;
 }
 
@@ -172,23 +200,25 @@ void PatchBootInfo(bool noDisk) {
     ReportError(202, "Cannot write boot information");
 }
 
-bool WriteOutput(const void *bytes, std::size_t count) {
+bool imagewriter::WriteOutputSlow(const void *bytes, std::size_t count) {
   if (g_File != platform::kNoFile) {
     if (g_PendingZeroFill > 0) {
       std::int64_t fill = g_PendingZeroFill;
       g_PendingZeroFill = 0;
+      UpdateRoom();
       if (!WriteZeroFill(fill))
         return FailWrite();
     }
-    if (count <= kBufferSize - g_Buffered) {
+    std::size_t buffered = Buffered();
+    if (count <= kBufferSize - buffered) {
       if (count > 0)
-        std::memcpy(g_Buffer.data() + g_Buffered, bytes, count);
-      g_Buffered += count;
+        std::memcpy(g_Buffer.data() + buffered, bytes, count);
+      SetBuffered(buffered + count);
     } else if (count < kBufferSize) {
       if (!Flush())
         return FailWrite();
       std::memcpy(g_Buffer.data(), bytes, count);
-      g_Buffered = count;
+      SetBuffered(count);
     } else if (!WriteDirect(bytes, count)) {
       return FailWrite();
     }
@@ -200,6 +230,7 @@ bool WriteOutput(const void *bytes, std::size_t count) {
 
 void AdvanceOutput(std::int32_t count) {
   g_PendingZeroFill += count;
+  UpdateRoom();
   g_Offset = Wrap(g_Offset, count);
   g_ImageSize = Wrap(g_ImageSize, count);
 }
@@ -208,7 +239,7 @@ std::uint64_t GetOutputPosition() {
   if (g_File == platform::kNoFile)
     return 0;
   std::int64_t pending = g_PendingZeroFill > 0 ? g_PendingZeroFill : 0;
-  return g_FilePointer + g_Buffered + static_cast<std::uint64_t>(pending);
+  return g_FilePointer + Buffered() + static_cast<std::uint64_t>(pending);
 }
 
 void SeekOutput(std::uint64_t offset) {
@@ -234,7 +265,7 @@ bool WriteOutputRaw(const void *bytes, std::size_t count) {
     DropWindow();
     // The window covers the patch and what follows it, up to the end of
     // the bytes written so far.
-    std::uint64_t end = g_FilePointer + g_Buffered;
+    std::uint64_t end = g_FilePointer + Buffered();
     std::uint64_t available = end > at ? end - at : 0;
     std::size_t size = static_cast<std::size_t>(
         std::min<std::uint64_t>(available, kBufferSize));
@@ -264,6 +295,7 @@ void CloseDestinationFile() {
   }
   platform::CloseFile(g_File);
   g_File = platform::kNoFile;
+  UpdateRoom();
 }
 
 void DeleteDestinationFile() {
@@ -271,7 +303,7 @@ void DeleteDestinationFile() {
     return;
   platform::CloseFile(g_File);
   g_File = platform::kNoFile;
-  g_Buffered = 0;
+  SetBuffered(0);
   DropWindow();
   // Remove the file only if the path still names the file that was opened.
   if (g_Removable &&
@@ -311,7 +343,6 @@ void ResetImageWriter() {
   g_Path.clear();
   g_Identity = {};
   g_FilePointer = 0;
-  g_Buffered = 0;
   g_PatchPosition = 0;
   DropWindow();
   g_Protected.clear();
@@ -319,4 +350,5 @@ void ResetImageWriter() {
   g_ImageSize = 0;
   g_PendingZeroFill = 0;
   g_BootInfo = 0xFFFFFFFFu;
+  SetBuffered(0);
 }

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 /// Address of the next assembled byte.
@@ -38,9 +39,35 @@ bool WriteBootInfo(std::uint32_t value);
 /// Writes g_BootInfo into the boot field at offset 0 (`noDisk`) or 16.
 void PatchBootInfo(bool noDisk);
 
+/// The writer's buffer as WriteOutput's inline part sees it: bytes may be
+/// copied to g_WriteNext while they fit before g_WriteEnd (no room is given
+/// while no file is open or reserved zeros wait to be written).
+namespace imagewriter {
+extern char *g_WriteNext;
+extern char *g_WriteEnd;
+/// WriteOutput for every case the inline part does not take.
+bool WriteOutputSlow(const void *bytes, std::size_t count);
+} // namespace imagewriter
+
 /// The one path for assembled bytes: writes the pending zero fill, then the
 /// bytes, and advances g_Offset and g_ImageSize (error 203).
-bool WriteOutput(const void *bytes, std::size_t count);
+inline bool WriteOutput(const void *bytes, std::size_t count) {
+  using imagewriter::g_WriteEnd;
+  using imagewriter::g_WriteNext;
+  // No room at all (no file, or zeros waiting) always takes the slow path,
+  // even for an empty write: it must still write the waiting zeros.
+  if (count >= static_cast<std::size_t>(g_WriteEnd - g_WriteNext))
+    return imagewriter::WriteOutputSlow(bytes, count);
+  if (count != 0)
+    std::memcpy(g_WriteNext, bytes, count);
+  g_WriteNext += count;
+  // The counters are 32-bit and wrap like the machine's addresses.
+  g_Offset = static_cast<std::int32_t>(static_cast<std::uint32_t>(g_Offset) +
+                                       static_cast<std::uint32_t>(count));
+  g_ImageSize = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(g_ImageSize) + static_cast<std::uint32_t>(count));
+  return true;
+}
 /// Reserves `count` bytes: all three counters grow, nothing is written.
 void AdvanceOutput(std::int32_t count);
 /// File offset at which the next assembled byte lands; 0 with no file open.

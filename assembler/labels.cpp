@@ -166,6 +166,21 @@ std::uint32_t FindChild(std::uint32_t parent, std::string_view lowerName,
 /// Counts new namespaces: a qualifier's resolution stays valid until one is
 /// opened.
 std::uint64_t g_NamespaceGeneration = 1;
+/// Counts new labels and namespaces: a lookup's result stays valid until
+/// either is added.
+std::uint64_t g_LookupGeneration = 1;
+
+/// Recent lookups and their results. A program uses the same names many
+/// times in a row (a loop's counter, a table's base), and a forward use
+/// fails the same way each time until its label appears.
+struct LookupCacheEntry {
+  std::uint64_t generation = 0;
+  std::uint32_t from = 0;
+  std::uint8_t length = 0;
+  char text[51] = {};
+  const CLabel *label = nullptr;
+};
+LookupCacheEntry g_LookupCache[512];
 
 /// Where a qualifier ("c" of "c.x") last resolved from a namespace: the
 /// first level outward at which it names a namespace. Programs use the
@@ -200,13 +215,14 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
   g_Namespaces[g_CurrentNamespace].children.Insert(
       hash, number, [](std::uint32_t n) { return HashKey(g_Namespaces[n].lowerName); });
   ++g_NamespaceGeneration;
+  ++g_LookupGeneration;
   return number;
 }
 
 /// The lookup from namespace `from` outward of a lower-cased name, which
 /// may be qualified ("c.x": the label x of namespace c, seen from each
 /// level in turn).
-const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
+const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
   std::size_t dot = lowerName.rfind('.');
   if (dot == std::string_view::npos) {
     CKeyHash hash = HashKey(lowerName);
@@ -282,6 +298,24 @@ const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
     if (level == kGlobal)
       return nullptr;
   }
+}
+
+/// Resolve, remembering recent results.
+const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
+  if (lowerName.size() > sizeof LookupCacheEntry::text)
+    return Resolve(from, lowerName);
+  std::uint64_t key = HashBytes(lowerName) ^ (from * 0x9E3779B97F4A7C15ull);
+  LookupCacheEntry &entry = g_LookupCache[(key ^ (key >> 23)) & 511];
+  if (entry.generation == g_LookupGeneration && entry.from == from &&
+      std::string_view(entry.text, entry.length) == lowerName)
+    return entry.label;
+  const CLabel *label = Resolve(from, lowerName);
+  entry.generation = g_LookupGeneration;
+  entry.from = from;
+  entry.length = static_cast<std::uint8_t>(lowerName.size());
+  std::memcpy(entry.text, lowerName.data(), lowerName.size());
+  entry.label = label;
+  return label;
 }
 
 void JoinTokens(std::string_view encodedTokens, std::string &path);
@@ -445,6 +479,7 @@ bool DefineLabel(std::string_view name) {
   g_Labels.push_back({storedName, label});
   g_Namespaces[g_CurrentNamespace].labels.Insert(
       hash, number, [](std::uint32_t n) { return HashKey(g_Labels[n].lowerName); });
+  ++g_LookupGeneration;
   if (g_LabelsDefined < INT32_MAX)
     ++g_LabelsDefined;
   return true;
@@ -522,6 +557,7 @@ void PatchLabels() {
 void ClearLabels() {
   g_Labels.clear();
   g_Namespaces.ForEach([](NamespaceInfo &info) { info.labels = CNameIndex(); });
+  ++g_LookupGeneration;
   g_LabelFixups.clear();
 }
 
@@ -530,6 +566,7 @@ void ResetLabels() {
   g_Namespaces.clear();
   g_LabelText.Reset();
   ++g_NamespaceGeneration;
+  ++g_LookupGeneration;
   g_Namespace.clear();
   g_CurrentNamespace = kGlobal;
   g_LabelsDefined = 0;

@@ -170,8 +170,8 @@ std::uint64_t g_NamespaceGeneration = 1;
 /// either is added.
 std::uint64_t g_LookupGeneration = 1;
 
-/// Recent lookups and their results. A program uses the same names many
-/// times in a row (a loop's counter, a table's base), and a forward use
+/// Recent lookups of qualified names and their results. A program uses the
+/// same names many times in a row (a block's variables), and a forward use
 /// fails the same way each time until its label appears.
 struct LookupCacheEntry {
   std::uint64_t generation = 0;
@@ -300,9 +300,11 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
   }
 }
 
-/// Resolve, remembering recent results.
+/// Resolve, remembering recent results of qualified names, whose walk
+/// costs a probe per level and component.
 const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
-  if (lowerName.size() > sizeof LookupCacheEntry::text)
+  if (lowerName.size() > sizeof LookupCacheEntry::text ||
+      lowerName.find('.') == std::string_view::npos)
     return Resolve(from, lowerName);
   std::uint64_t key = HashBytes(lowerName) ^ (from * 0x9E3779B97F4A7C15ull);
   LookupCacheEntry &entry = g_LookupCache[(key ^ (key >> 23)) & 511];

@@ -55,7 +55,7 @@ inline CKeyHash HashKey(std::string_view key) {
   std::uint64_t prefix = HashBytes(key.substr(0, key.size() - 1));
   std::uint64_t last = static_cast<unsigned char>(key.back());
   std::uint64_t mixed = (prefix ^ (last * 0xFF51AFD7ED558CCDull)) * 0xC4CEB9FE1A85EC53ull;
-  return {prefix + last, (mixed ^ (mixed >> 31)) & 0xFFFFFFFF00000000ull};
+  return {prefix + last * 3, (mixed ^ (mixed >> 31)) & 0xFFFFFFFF00000000ull};
 }
 
 /// Entries live in insertion order in a chunked list, so pointers to values

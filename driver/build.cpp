@@ -104,6 +104,7 @@ void ResetAllState() {
   ResetSourceLines();
   ResetLexer();
   ResetMacros();
+  ResetPreprocessor();
   ResetStatement();
   ResetLabels();
   ResetImageCommands();

@@ -14,6 +14,9 @@
 
 namespace {
 
+/// Files included in this build.
+std::int32_t g_IncludedFiles = 0;
+
 enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define };
 
 /// The directive named by the line's first token, which is taken; the line's
@@ -123,12 +126,18 @@ void HandleInclude(CSourceLine &line) {
                   file, lineNumber);
     return;
   }
+  if (g_IncludedFiles >= kMaxIncludedFiles) {
+    ReportErrorAt(1003, "\"" + std::string(name) + "\" too many included files",
+                  file, lineNumber);
+    return;
+  }
   std::string path = FindIncludeFile(name);
   if (path.empty()) {
     ReportErrorAt(1001, "\"" + std::string(name) + "\" file not found", file,
                   lineNumber);
     return;
   }
+  ++g_IncludedFiles;
   CLineList::Position first = CLineList::kNoPosition;
   LoadSourceFile(path, &first, file, lineNumber, depth);
   // Lines stored before a lexing failure are preprocessed like the others.
@@ -197,3 +206,5 @@ bool Preprocess() {
   ClearMacros();
   return result;
 }
+
+void ResetPreprocessor() { g_IncludedFiles = 0; }

@@ -306,8 +306,6 @@ namespace {
 /// Files are read and lexed a block at a time, so the whole file never has
 /// to be in memory at once.
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-/// Sources of this size or more are refused, like any file read whole.
-constexpr std::uint64_t kMaxSourceSize = 0x7FFFFFFF;
 
 /// Splits a file's bytes into lines and lexes them, block after block.
 class CLineSplitter {
@@ -419,8 +417,12 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
       ReportErrorAt(100, message, includerFile, includerLine);
     return false;
   };
+  // The sources of a build may add up to no more than one file may hold,
+  // however often files are included.
+  std::uint64_t room =
+      kMaxSourceSize - static_cast<std::uint32_t>(g_SourceSize);
   platform::FileHandle file = platform::OpenForRead(path);
-  if (file == platform::kNoFile || platform::FileSizeOf(file) > kMaxSourceSize) {
+  if (file == platform::kNoFile || platform::FileSizeOf(file) > room) {
     platform::CloseFile(file);
     return fail();
   }
@@ -443,7 +445,7 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
     bool read = platform::ReadBytes(file, block.data() + used,
                                     block.size() - 1 - used, &got);
     total += got;
-    if (!read || total > kMaxSourceSize) {
+    if (!read || total > room) {
       // As if the file could not be read at all: nothing of it stays.
       platform::CloseFile(file);
       if (splitter.First() != CLineList::kNoPosition)

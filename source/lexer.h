@@ -23,10 +23,15 @@ extern std::int32_t g_SourceLineCount;
 extern std::int32_t g_SourceFileCount;
 extern std::int32_t g_SourceSize;
 
+/// Bytes that all source files of a build may hold together, the same as
+/// one file may (2 GiB - 1).
+inline constexpr std::uint64_t kMaxSourceSize = 0x7FFFFFFF;
+
 /// Loads `path` into g_SourceLines before the cursor. When `firstLine` is
 /// given it receives the position of the first stored line, or
-/// CLineList::kNoPosition when the file stored none. A file that cannot be read reports error 100 at
-/// `includerFile` and `includerLine`, or without a position when
+/// CLineList::kNoPosition when the file stored none. A file that cannot be
+/// read, or would take the sources past kMaxSourceSize, reports error 100
+/// at `includerFile` and `includerLine`, or without a position when
 /// `includerFile` is empty. `includeDepth` is stored with every line.
 bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
                     std::string_view includerFile, std::int32_t includerLine,

@@ -149,4 +149,20 @@ TEST_F(LexerTest, EmptyFileLoadsWithoutLines) {
   std::remove(path.c_str());
 }
 
+TEST_F(LexerTest, SourcesOfABuildTogetherHoldAtMostWhatOneFileMay) {
+  std::string path = ::testing::TempDir() + "lexer_test_total.src";
+  std::ofstream(path, std::ios::binary) << "data1u 1\n";
+  // As if earlier files, or this one included again and again, had already
+  // brought the total near the bound.
+  g_SourceSize = static_cast<std::int32_t>(kMaxSourceSize - 9);
+  EXPECT_TRUE(LoadSourceFile(path, nullptr, "", 0));
+  EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(kMaxSourceSize));
+  EXPECT_FALSE(LoadSourceFile(path, nullptr, "inc.src", 3));
+  EXPECT_EQ(m_Output,
+            "inc.src (3): error 100: Cannot load source file \"" + path + "\"\n");
+  EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(kMaxSourceSize));
+  EXPECT_EQ(g_SourceLines.Size(), 1u);
+  std::remove(path.c_str());
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include "util/platform.h"
 #include "util/string_map.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cstdio>
 #include <memory>
@@ -33,7 +34,30 @@ std::uint32_t g_FirstLetters = 0;
 std::size_t g_LongestName = 0;
 std::string g_LowerName;
 
+/// Macros whose full expansion is kept, and the bytes kept. A use of such a
+/// macro copies the expansion instead of examining its tokens again, so a
+/// chain of macros that each name the one before twice reaches the size
+/// limits in linear, not exponential, time. Only expansions that reported
+/// nothing and used neither __FILE__ nor __LINE__ are kept (they are the
+/// same wherever the macro is used), and only sizable ones, in bounded
+/// memory. A new macro may change any expansion, so "define" drops them.
+std::vector<CMacro *> g_ExpandedMacros;
+std::size_t g_KeptBytes = 0;
+constexpr std::size_t kMinKeptExpansion = 1 << 10;
+constexpr std::size_t kMaxKeptExpansion = 1 << 20;
+constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
+
+void DropExpansions() {
+  for (CMacro *macro : g_ExpandedMacros) {
+    macro->m_HasExpansion = false;
+    macro->m_Expansion = std::string();
+  }
+  g_ExpandedMacros.clear();
+  g_KeptBytes = 0;
+}
+
 void AddMacro(std::unique_ptr<CMacro> macro) {
+  DropExpansions();
   std::string key;
   for (char c : macro->Name())
     key += platform::LowerChar(c);
@@ -50,21 +74,55 @@ std::string EncodeOne(TokenKind kind, std::string_view text) {
   return std::string(writer.Bytes());
 }
 
-void CountUse() {
-  if (g_MacrosUsed < INT32_MAX)
-    ++g_MacrosUsed;
+/// Replacements performed since the process started; unlike
+/// g_MacrosUsed it never stops growing, so differences give the
+/// replacements inside one expansion.
+std::uint64_t g_Replacements = 0;
+/// Expansion events that make the enclosing expansions depend on where they
+/// happen: an 801 error, or __FILE__ or __LINE__.
+std::uint64_t g_LocalEvents = 0;
+
+void CountUses(std::uint64_t count) {
+  g_Replacements += count;
+  std::uint64_t total = static_cast<std::uint64_t>(g_MacrosUsed) + count;
+  g_MacrosUsed = total > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(total);
 }
 
-/// One replacement being examined, and the macro it came from.
+/// One replacement being examined and the macro it came from, with where
+/// its expansion starts in g_Expanded and the counters when it began.
 struct Frame {
   CTokenList tokens;
   CMacro *macro;
+  std::size_t start = 0;
+  std::uint64_t replacements = 0;
+  std::uint64_t localEvents = 0;
 };
 
 CTokenWriter g_Expanded;
 std::vector<Frame> g_Frames;
 /// Bodies of __FILE__ and __LINE__ made for the uses in one line.
 std::vector<std::unique_ptr<std::string>> g_SymbolBodies;
+/// Bytes added to lines by expansion in this build (see kMaxExpandedGrowth).
+std::uint64_t g_ExpandedGrowth = 0;
+
+/// Keeps the expansion of the finished replacement `frame` if it can be
+/// used again anywhere.
+void KeepExpansion(const Frame &frame) {
+  CMacro *macro = frame.macro;
+  if (macro->GetSymbol() != CMacro::Symbol::None ||
+      g_LocalEvents != frame.localEvents)
+    return;
+  std::string_view expansion = g_Expanded.Bytes().substr(frame.start);
+  if (expansion.size() < kMinKeptExpansion ||
+      expansion.size() > kMaxKeptExpansion ||
+      g_KeptBytes + expansion.size() > kMaxKeptBytes)
+    return;
+  macro->m_HasExpansion = true;
+  macro->m_Expansion.assign(expansion);
+  macro->m_ExpansionUses = g_Replacements - frame.replacements;
+  g_ExpandedMacros.push_back(macro);
+  g_KeptBytes += expansion.size();
+}
 
 void EndExpansion() {
   for (Frame &frame : g_Frames)
@@ -126,6 +184,7 @@ CMacro *FindMacro(std::string_view name) {
 }
 
 void ClearMacros() {
+  DropExpansions();
   g_Macros.Clear();
   g_NameShapes.reset();
   g_FirstLetters = 0;
@@ -168,18 +227,28 @@ void ExpandMacros(CSourceLine &line) {
     return;
   line.SetCursor(first);
 
+  std::size_t written = line.Encoded().size();
+  auto growth = [&] {
+    std::size_t size = g_Expanded.Bytes().size();
+    return size > written ? static_cast<std::uint64_t>(size - written) : 0;
+  };
   g_Expanded.Clear();
   g_Expanded.AppendEncoded(line.Encoded().substr(0, line.GetCursor()));
   CTokenList rest(line.EncodedFrom(line.GetCursor()));
   g_Frames.push_back({rest, nullptr});
+  // The macro replaced last in the line itself, named by error 803.
+  const CMacro *outer = nullptr;
+  bool tooLarge = false;
 
   while (!g_Frames.empty()) {
     // A finished replacement is dropped only when its last token has been
     // examined, so the frames are exactly the macros being expanded.
     Frame &top = g_Frames.back();
     if (top.tokens.AtEnd()) {
-      if (top.macro != nullptr)
+      if (top.macro != nullptr) {
         top.macro->m_Expanding = false;
+        KeepExpansion(top);
+      }
       g_Frames.pop_back();
       continue;
     }
@@ -191,6 +260,7 @@ void ExpandMacros(CSourceLine &line) {
     if (macro != nullptr && macro->Empty()) {
       ReportErrorAt(801, "\"" + macro->Name() + "\" cannot expand empty macro",
                     line.FileName(), line.GetLineNumber());
+      ++g_LocalEvents;
       macro = nullptr;
     }
     if (macro == nullptr) {
@@ -205,29 +275,42 @@ void ExpandMacros(CSourceLine &line) {
       AppendRemainder();
       break;
     } else {
-      CountUse();
-      std::string_view body = macro->GetSymbol() == CMacro::Symbol::None
-                                  ? macro->Body().Encoded()
-                                  : SymbolBody(*macro, line);
-      macro->m_Expanding = true;
-      g_Frames.push_back({CTokenList(body), macro});
-    }
-    if (g_Expanded.Bytes().size() > kMaxExpandedLine) {
-      // Name the macro the line itself used, whose expansion grew too large.
-      std::string name(token.text);
-      for (const Frame &frame : g_Frames) {
-        if (frame.macro != nullptr) {
-          name = frame.macro->Name();
-          break;
+      if (g_Frames.size() == 1)
+        outer = macro;
+      if (macro->m_HasExpansion) {
+        CountUses(1 + macro->m_ExpansionUses);
+        g_Expanded.AppendEncoded(macro->m_Expansion);
+      } else {
+        CountUses(1);
+        std::string_view body = macro->Body().Encoded();
+        if (macro->GetSymbol() != CMacro::Symbol::None) {
+          body = SymbolBody(*macro, line);
+          ++g_LocalEvents;
         }
+        macro->m_Expanding = true;
+        g_Frames.push_back({CTokenList(body), macro, g_Expanded.Bytes().size(),
+                            g_Replacements, g_LocalEvents});
       }
+    }
+    if (g_Expanded.Bytes().size() > kMaxExpandedLine ||
+        g_ExpandedGrowth + growth() > kMaxExpandedGrowth) {
+      // Name the macro the line itself used, whose expansion grew too large.
+      std::string name =
+          outer != nullptr ? outer->Name() : std::string(token.text);
       ReportErrorAt(803, "\"" + name + "\" macro expansion too large",
                     line.FileName(), line.GetLineNumber());
+      tooLarge = true;
       break;
     }
   }
   EndExpansion();
-  line.SetTokens(StoreTokens(g_Expanded.Bytes()));
+  // The work done counts even for a line that is given up, but never past
+  // the bound, so that lines that add nothing still expand.
+  g_ExpandedGrowth = std::min(g_ExpandedGrowth + growth(), kMaxExpandedGrowth);
+  if (!tooLarge)
+    line.SetTokens(StoreTokens(g_Expanded.Bytes()));
+  else
+    line.Rewind();
 }
 
 void ResetMacros() {
@@ -235,4 +318,5 @@ void ResetMacros() {
   ClearMacros();
   g_MacrosDefined = 0;
   g_MacrosUsed = 0;
+  g_ExpandedGrowth = 0;
 }

@@ -30,6 +30,11 @@ public:
 
   /// Set while the macro's replacement is being examined.
   bool m_Expanding = false;
+  /// The macro's replacement fully expanded, kept so that another use
+  /// copies it (see ExpandMacros), and the replacements it took.
+  bool m_HasExpansion = false;
+  std::string m_Expansion;
+  std::uint64_t m_ExpansionUses = 0;
 
 private:
   std::string m_Name;
@@ -55,11 +60,16 @@ void DefineMacro(CSourceLine &line);
 /// Replaces every macro name in `line` by the macro's tokens, examining
 /// each replacement again. Reports 801 for empty macros, 802 when a macro
 /// comes back inside its own replacement, and 803 when a line grows beyond
-/// kMaxExpandedLine bytes.
+/// kMaxExpandedLine bytes or the build's expansions beyond
+/// kMaxExpandedGrowth; a line that reports 803 keeps its tokens as written.
 void ExpandMacros(CSourceLine &line);
 
 /// Bytes an expanded line may reach, far beyond any real program.
 inline constexpr std::size_t kMaxExpandedLine = std::size_t{64} << 20;
+/// Bytes that expansion may add to the lines of one build together. Lines
+/// are kept until they are assembled, so this bounds the memory they take
+/// and the time spent on lines that grow too large.
+inline constexpr std::uint64_t kMaxExpandedGrowth = std::uint64_t{256} << 20;
 
 void ResetMacros();
 

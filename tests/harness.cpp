@@ -11,6 +11,7 @@
 #include <fstream>
 #include <signal.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -208,11 +209,20 @@ RunResult Ferrox::Spawn(const std::string &program,
                         int timeoutSeconds) {
   RunResult result;
   std::string outputPath = m_Root + "stdout.txt";
+  auto start = std::chrono::steady_clock::now();
   pid_t child = fork();
   if (child == 0) {
     int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0 || dup2(fd, 1) < 0 || chdir(m_Work.c_str()) != 0)
       _exit(127);
+    if (m_FileSizeLimit != 0) {
+      // A write past the limit then fails with EFBIG instead of a signal.
+      signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit = {static_cast<rlim_t>(m_FileSizeLimit),
+                             static_cast<rlim_t>(m_FileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        _exit(127);
+    }
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
     for (const std::string &arg : args)
@@ -224,21 +234,25 @@ RunResult Ferrox::Spawn(const std::string &program,
       execv(program.c_str(), argv.data());
     _exit(127);
   }
-  auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  auto deadline = start + std::chrono::seconds(timeoutSeconds);
   int status = 0;
+  struct rusage usage = {};
   for (;;) {
-    pid_t done = waitpid(child, &status, WNOHANG);
+    pid_t done = wait4(child, &status, WNOHANG, &usage);
     if (done == child)
       break;
     if (std::chrono::steady_clock::now() > deadline) {
       kill(child, SIGKILL);
-      waitpid(child, &status, 0);
+      wait4(child, &status, 0, &usage);
       result.timedOut = true;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+  result.seconds = std::chrono::duration<double>(
+                       std::chrono::steady_clock::now() - start)
+                       .count();
+  result.peakMemoryKb = usage.ru_maxrss;
   result.status = WIFEXITED(status) && !result.timedOut ? WEXITSTATUS(status) : -1;
   result.output = ReadAll(outputPath);
   result.lines = SplitLines(result.output);

@@ -34,6 +34,8 @@ struct RunResult {
   std::vector<std::string> lines; ///< Standard output, split into lines.
   std::string output;
   bool timedOut = false;
+  double seconds = 0;         ///< Wall-clock time the run took.
+  long peakMemoryKb = 0;      ///< Largest resident set of the process.
 };
 
 /// The instruction set most tests use: stable, independent of the shipped
@@ -71,6 +73,10 @@ protected:
   std::string Read(const std::string &name) const;
   bool Exists(const std::string &name) const;
 
+  /// Makes every later run fail writes that would grow a file beyond
+  /// `bytes`, like a full disk (0 removes the limit).
+  void LimitFileSize(std::uint64_t bytes) { m_FileSizeLimit = bytes; }
+
   /// Runs the installed program with `args` in the working folder.
   RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
   /// Runs any program (looked up in PATH) in the working folder; returns
@@ -91,6 +97,7 @@ private:
   std::string m_Install;
   std::string m_Program;
   std::string m_Work;
+  std::uint64_t m_FileSizeLimit = 0;
 };
 
 /// Whether `program` can be found in PATH.

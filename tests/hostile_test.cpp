@@ -1,0 +1,505 @@
+//===- tests/hostile_test.cpp - Hostile and absurd inputs -----------------===//
+//
+// Inputs no one writes on purpose: binary files, enormous lines and names,
+// deep nesting, runaway macros and inclusions, huge reservations, broken
+// configuration files, unusable paths. Every build must end in bounded time
+// and memory, and a build that fails must report only numbered errors, exit
+// with 255 and leave no destination file.
+//
+//===----------------------------------------------------------------------===//
+
+#include "tests/harness.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <cctype>
+#include <random>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sanitizer builds are debug builds and run several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kSlowdown = 12;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr double kSlowdown = 12;
+#else
+constexpr double kSlowdown = 1;
+#endif
+#else
+constexpr double kSlowdown = 1;
+#endif
+
+/// Seconds and megabytes a build may take here before it counts as a hang
+/// or a runaway (sanitizer builds get more of both).
+struct Bound {
+  double seconds = 5;
+  long megabytes = 256;
+};
+
+/// Runs long enough to measure a build that overruns its bound.
+constexpr int kKillAfterSeconds = 300;
+
+std::string Pattern(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char &c : bytes)
+    c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+std::string Repeat(const std::string &text, std::size_t count) {
+  std::string result;
+  result.reserve(text.size() * count);
+  for (std::size_t i = 0; i < count; ++i)
+    result += text;
+  return result;
+}
+
+/// Whether `text` starts at `at` with digits and then `after`.
+bool DigitsThen(const std::string &text, std::size_t at,
+                const std::string &after) {
+  std::size_t end = at;
+  while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
+    ++end;
+  return end > at && text.compare(end, after.size(), after) == 0;
+}
+
+/// "Error <n>: ...", "<file> (<line>): error <n>: ..." or the notice that
+/// more errors were counted. (No std::regex: its matcher recurses per
+/// character and overflows the stack on megabyte lines.)
+bool IsNumberedError(const std::string &line) {
+  if (line == "and more errors...")
+    return true;
+  if (line.rfind("Error ", 0) == 0)
+    return DigitsThen(line, 6, ": ");
+  std::size_t mark = line.find("): error ");
+  if (mark == std::string::npos || !DigitsThen(line, mark + 9, ": "))
+    return false;
+  std::size_t open = line.rfind(" (", mark);
+  if (open == std::string::npos)
+    return false;
+  std::size_t digits = open + 2 + (line[open + 2] == '-' ? 1 : 0);
+  return DigitsThen(line, digits, "): error ");
+}
+
+class Hostile : public Ferrox {
+protected:
+  /// Assembles `source` (written to prog.src) into out.img and checks the
+  /// bounds.
+  RunResult Build(const std::string &source,
+                  const std::vector<std::string> &switches = {},
+                  Bound bound = {}) {
+    Write("prog.src", source);
+    // A failure before the destination is opened leaves an older image.
+    std::error_code error;
+    fs::remove(WorkDir() + "out.img", error);
+    std::vector<std::string> args = {"prog.src", "out.img"};
+    args.insert(args.end(), switches.begin(), switches.end());
+    return RunBounded(args, bound);
+  }
+
+  RunResult RunBounded(const std::vector<std::string> &args, Bound bound = {}) {
+    RunResult result = Run(args, kKillAfterSeconds);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_LT(result.seconds, bound.seconds * kSlowdown)
+        << "took " << result.seconds << " s";
+    // Sanitizers keep freed memory in quarantine and add shadow memory.
+    long limitKb = bound.megabytes * 1024 * (kSlowdown > 1 ? 3 : 1);
+    EXPECT_LT(result.peakMemoryKb, limitKb)
+        << "peak " << result.peakMemoryKb / 1024 << " MB";
+    return result;
+  }
+
+  /// A failed build: exit status 255, every message a numbered error, no
+  /// destination file.
+  void ExpectCleanFailure(const RunResult &result,
+                          const std::string &destination = "out.img") {
+    EXPECT_EQ(result.status, 255) << result.output.substr(0, 2000);
+    Lines messages = Messages(result.lines);
+    EXPECT_FALSE(messages.empty());
+    for (const std::string &line : messages)
+      EXPECT_TRUE(IsNumberedError(line)) << line.substr(0, 200);
+    EXPECT_FALSE(Exists(destination));
+  }
+
+  /// The report line that starts with `label`.
+  static std::string ReportLine(const RunResult &result, const std::string &label) {
+    for (const std::string &line : result.lines)
+      if (line.rfind(label, 0) == 0)
+        return line;
+    return "<no " + label + " line>";
+  }
+
+  /// The first message line, shortened for comparisons.
+  static std::string First(const RunResult &result, std::size_t length = 200) {
+    Lines messages = Messages(result.lines);
+    return messages.empty() ? std::string() : messages[0].substr(0, length);
+  }
+};
+
+TEST_F(Hostile, BinaryFileAsSourceIsALexerError) {
+  std::string binary = std::string("\x7F" "ELF\x02\x01\x01", 7) +
+                       Pattern(200000, 1);
+  RunResult result = Build(binary);
+  ExpectCleanFailure(result);
+  EXPECT_EQ(First(result), "prog.src (1): error 400: General syntax error");
+
+  // Random bytes behind a valid first line: the lexer stops at the first
+  // line that starts with a byte no token starts with.
+  for (unsigned seed = 2; seed < 12; ++seed) {
+    RunResult random = Build("data1u 1\n" + Pattern(20000, seed));
+    ExpectCleanFailure(random);
+  }
+}
+
+TEST_F(Hostile, ZeroAndHighBytesEverywhere) {
+  // In strings and comments they are data and text.
+  std::string odd = std::string("\0\x01\x7F\x80\xFE\xFF", 6);
+  std::string fine;
+  for (int i = 0; i < 1000; ++i)
+    fine += "datans \"" + odd + "\" ; " + odd + "\n";
+  EXPECT_EQ(Bytes(fine), Repeat(odd, 1000));
+
+  // Anywhere else each one is error 400, and the build fails cleanly: after
+  // a token the rest of the line is dropped, at the start of a line the
+  // file ends there.
+  std::string bad;
+  for (int i = 0; i < 1000; ++i)
+    bad += "data1u 1" + odd.substr(static_cast<std::size_t>(i) % 6, 1) + "2\n";
+  RunResult result = Build(bad);
+  ExpectCleanFailure(result);
+  EXPECT_EQ(First(result), "prog.src (1): error 400: General syntax error");
+  EXPECT_EQ(result.lines.back(), "Errors       : 1000 (FAILURE!)");
+  for (char byte : odd) {
+    RunResult start = Build("data1u 1\n" + std::string(1, byte) + "data1u 2\n");
+    ExpectCleanFailure(start);
+    EXPECT_EQ(start.lines, Lines{"prog.src (2): error 400: General syntax error"});
+  }
+}
+
+TEST_F(Hostile, TenMegabyteLines) {
+  std::string text(10'000'000, 'a');
+  RunResult result =
+      Build("data0s \"" + text + "\"\n; " + text + "\n", {"-nodisk", "-nobootinfo"});
+  EXPECT_EQ(result.status, 0) << First(result);
+  EXPECT_EQ(Read("out.img"), text + '\0');
+}
+
+TEST_F(Hostile, AMillionTokensOnOneLine) {
+  RunResult result = Build("data1u" + Repeat(" 7,", 1'000'000) + " 7\n",
+                           {"-nodisk", "-nobootinfo"});
+  EXPECT_EQ(result.status, 0) << First(result);
+  EXPECT_EQ(Read("out.img"), std::string(1'000'001, '\7'));
+}
+
+TEST_F(Hostile, AMegabyteIdentifier) {
+  std::string name(1'000'000, 'q');
+  std::string upper(1'000'000, 'Q');
+  RunResult result = Build("data1u 1\n" + name + ": data1u 2\ndata4i &" + upper +
+                               "\n",
+                           {"-nodisk", "-nobootinfo"});
+  EXPECT_EQ(result.status, 0) << First(result);
+  EXPECT_EQ(Read("out.img"), Hex("01 02 01000000"));
+
+  RunResult unknown = Build(name + " 1\n");
+  ExpectCleanFailure(unknown);
+  EXPECT_EQ(Messages(unknown.lines),
+            Lines{"prog.src (1): error 900: \"" + name +
+                  "\" unknown command or instruction"});
+}
+
+TEST_F(Hostile, TenThousandNestedNamespaces) {
+  const int depth = 10'000;
+  std::string source;
+  std::string path;
+  for (int i = 0; i < depth; ++i) {
+    source += "namespace n\n";
+    path += path.empty() ? "n" : ".n";
+    // Labels on the way down, each used from the deepest level.
+    if (i % 100 == 0)
+      source += "l" + std::to_string(i) + ": data1u 1\n";
+  }
+  source += "deep: data4i &l0, &l9900\n";
+  source += Repeat("end\n", depth);
+  source += "data4i &" + path + ".deep\n";
+  RunResult result = Build(source, {"-nodisk", "-nobootinfo"});
+  EXPECT_EQ(result.status, 0) << First(result);
+  EXPECT_EQ(Read("out.img"),
+            std::string(100, '\1') + Hex("00000000 63000000 64000000"));
+
+  RunResult unclosed = Build(Repeat("namespace n\n", depth));
+  ExpectCleanFailure(unclosed);
+  EXPECT_EQ(Messages(unclosed.lines),
+            Lines{"Error 903: \"" + path + "\" unclosed namespace"});
+}
+
+TEST_F(Hostile, TenThousandNestedConditionalRegions) {
+  const std::size_t depth = 10'000;
+  std::string source = Repeat("ifdef NOPE\n", depth) + "data1u 1\n" +
+                       Repeat("ifdef NOPE\nelse\nendif\n", 10) +
+                       Repeat("endif\n", depth) + Repeat("ifndef NOPE\n", depth) +
+                       "data1u 2\n" + Repeat("endif\n", depth) + "data1u 3\n";
+  EXPECT_EQ(Bytes(source), B({2, 3}));
+}
+
+TEST_F(Hostile, AChainOfTenThousandMacros) {
+  std::string source = "define M0 5\n";
+  for (int i = 1; i < 10'000; ++i)
+    source += "define M" + std::to_string(i) + " M" + std::to_string(i - 1) + "\n";
+  source += "data1u M9999\n";
+  RunResult result = Build(source, {"-nodisk", "-nobootinfo"});
+  EXPECT_EQ(result.status, 0) << First(result);
+  EXPECT_EQ(Read("out.img"), B({5}));
+  EXPECT_EQ(ReportLine(result, "Macros"),
+            "Macros       : defined - 10000, used - 10000");
+}
+
+TEST_F(Hostile, MacroGuardsStopRecursionAndRunawayGrowth) {
+  // A cycle through ten thousand macros.
+  std::string cycle;
+  for (int i = 0; i < 10'000; ++i)
+    cycle += "define M" + std::to_string(i) + " M" +
+             std::to_string((i + 1) % 10'000) + "\n";
+  RunResult recursive = Build(cycle + "data1u 1, M0\n");
+  ExpectCleanFailure(recursive);
+  EXPECT_EQ(First(recursive),
+            "prog.src (10001): error 802: \"M9999\" recursive macro expansion");
+
+  // Each macro names the one before twice: a line would grow to 2^60
+  // tokens. Every such line stops at the line limit, quickly.
+  std::string doubling = "define D0 1\n";
+  for (int i = 1; i <= 60; ++i)
+    doubling += "define D" + std::to_string(i) + " D" + std::to_string(i - 1) +
+                " d" + std::to_string(i - 1) + "\n";
+  RunResult runaway = Build(doubling + Repeat("data1u D60\n", 100));
+  ExpectCleanFailure(runaway);
+  EXPECT_EQ(First(runaway),
+            "prog.src (62): error 803: \"D60\" macro expansion too large");
+  EXPECT_EQ(runaway.lines.back(), "Errors       : 200 (FAILURE!)");
+
+  // Lines below the line limit add up: once expansion has added 256 MiB to
+  // the program, further lines are refused instead of filling memory.
+  std::string big = "define S0 '" + std::string(1023, 's') + "'\n";
+  for (int i = 1; i <= 15; ++i)
+    big += "define S" + std::to_string(i) + " S" + std::to_string(i - 1) + " S" +
+           std::to_string(i - 1) + "\n";
+  RunResult total = Build(big + Repeat("datans S15\n", 12), {},
+                          Bound{10, 1024});
+  ExpectCleanFailure(total);
+  // Seven lines of 32 MiB fit; the five after them are left as written,
+  // where the macro name is a bare label (error 906).
+  EXPECT_EQ(Messages(total.lines),
+            (Lines{"prog.src (24): error 803: \"S15\" macro expansion too large",
+                   "prog.src (25): error 803: \"S15\" macro expansion too large",
+                   "prog.src (26): error 803: \"S15\" macro expansion too large",
+                   "prog.src (27): error 803: \"S15\" macro expansion too large",
+                   "prog.src (28): error 803: \"S15\" macro expansion too large",
+                   "prog.src (24): error 906: Only addressing mode 1 allowed here",
+                   "prog.src (25): error 906: Only addressing mode 1 allowed here",
+                   "and more errors..."}));
+  EXPECT_EQ(total.lines.back(), "Errors       : 10 (FAILURE!)");
+}
+
+TEST_F(Hostile, IncludeGuardsStopDeepAndWideInclusion) {
+  Write("self.tvh", "data1u 1\ninclude \"self.tvh\"\ndata1u 2\n");
+  RunResult deep = Build("include \"self.tvh\"\n");
+  ExpectCleanFailure(deep);
+  EXPECT_EQ(First(deep),
+            "self.tvh (2): error 1002: \"self.tvh\" include nesting too deep");
+
+  // Twice per level: 2^100 inclusions without a bound on their number.
+  Write("twice.tvh", "include \"twice.tvh\"\ninclude \"twice.tvh\"\n");
+  RunResult wide = Build("include \"twice.tvh\"\n");
+  ExpectCleanFailure(wide);
+  EXPECT_EQ(ReportLine(wide, "Source"),
+            "Source       : lines - 20001, files - 10002, size - 400020 (390kB)");
+}
+
+TEST_F(Hostile, IncludeBoundCountsEveryInclusionOfTheBuild) {
+  Write("one.tvh", "data1u 1\n");
+  RunResult result = Build(Repeat("include \"one.tvh\"\n", 10'001),
+                           {"-nodisk", "-nobootinfo"});
+  ExpectCleanFailure(result);
+  EXPECT_EQ(Messages(result.lines),
+            Lines{"prog.src (10001): error 1003: \"one.tvh\" too many included "
+                  "files"});
+}
+
+TEST_F(Hostile, ReserveOfTwoGigabytesThenData) {
+  RunResult result = Build("reserve 2147483647\ndata1u 9\n", {}, Bound{10, 256});
+  if (result.status == 0) {
+    // Written as a sparse file where the file system allows.
+    std::error_code error;
+    EXPECT_EQ(fs::file_size(WorkDir() + "out.img", error), 20u + 2147483648u);
+    std::ifstream image(WorkDir() + "out.img", std::ios::binary);
+    image.seekg(std::streamoff{20} + 2147483647);
+    EXPECT_EQ(image.get(), 9);
+    fs::remove(WorkDir() + "out.img", error);
+  } else {
+    ExpectCleanFailure(result);
+    EXPECT_EQ(First(result), "Error 203: Cannot write to output file");
+  }
+
+  // A disk that fills up part way fails the same way.
+  LimitFileSize(1 << 20);
+  RunResult full = Build("reserve 2147483647\ndata1u 9\n");
+  ExpectCleanFailure(full);
+  EXPECT_EQ(First(full), "Error 203: Cannot write to output file");
+  RunResult data = Build("array1u 2000000, 1\n");
+  ExpectCleanFailure(data);
+  EXPECT_EQ(First(data), "Error 203: Cannot write to output file");
+  LimitFileSize(0);
+}
+
+TEST_F(Hostile, OffsetsWrapAroundBothWays) {
+  EXPECT_EQ(Bytes("offsetdelta -1\nlow: data1u 0\n"
+                  "offset 2147483647\nhigh: data1u 0\nafter:\n"
+                  "offsetdelta -2147483648\nback:\n"
+                  "offsetdelta 2147483647\noffsetdelta 2147483647\nround:\n"
+                  "data4i &low, &high, &after, &back, &round"),
+            Hex("00 00 ffffffff ffffff7f 00000080 00000000 feffffff"));
+}
+
+TEST_F(Hostile, AMillionLabels) {
+  std::string source = "data4i &l999999, &L0\n";
+  for (int i = 0; i < 1'000'000; ++i)
+    source += "l" + std::to_string(i) + ": data1u 0\n";
+  source += "data4i &l500000\n";
+  RunResult result = Build(source, {"-nodisk", "-nobootinfo"}, Bound{10, 512});
+  EXPECT_EQ(result.status, 0) << First(result);
+  std::string image = Read("out.img");
+  EXPECT_EQ(image.substr(0, 8), Hex("47420f00 08000000"));
+  EXPECT_EQ(image.substr(image.size() - 4), Hex("28a10700"));
+  EXPECT_EQ(ReportLine(result, "Labels"),
+            "Labels       : defined - 1000000, used - 3");
+}
+
+TEST_F(Hostile, SourceAndDestinationPathsThatCannotBeUsed) {
+  Write("prog.src", "data1u 1\n");
+  fs::create_directories(WorkDir() + "folder.src");
+  RunResult folderSource = RunBounded({"folder.src", "out.img"});
+  ExpectCleanFailure(folderSource);
+  EXPECT_EQ(First(folderSource),
+            "Error 100: Cannot load source file \"folder.src\"");
+
+  for (const std::string destination :
+       {"missing/out.img", "prog.src/out.img", "folder.src", "./prog.src"}) {
+    RunResult result = RunBounded({"prog.src", destination});
+    EXPECT_EQ(result.status, 255) << destination;
+    EXPECT_EQ(Messages(result.lines),
+              Lines{"Error 200: Cannot open destination file"})
+        << destination;
+    EXPECT_EQ(Read("prog.src"), "data1u 1\n") << destination;
+  }
+  EXPECT_FALSE(Exists("missing"));
+  EXPECT_TRUE(fs::is_empty(WorkDir() + "folder.src"));
+
+  // The same file under other names is still the source.
+  fs::create_hard_link(WorkDir() + "prog.src", WorkDir() + "hard.img");
+  fs::create_symlink("prog.src", WorkDir() + "soft.img");
+  for (const std::string destination : {"hard.img", "soft.img"}) {
+    RunResult result = RunBounded({"prog.src", destination});
+    EXPECT_EQ(result.status, 255);
+    EXPECT_EQ(First(result), "Error 200: Cannot open destination file");
+    EXPECT_EQ(Read("prog.src"), "data1u 1\n") << destination;
+  }
+}
+
+TEST_F(Hostile, DestinationInAFolderThatCannotBeWritten) {
+  Write("prog.src", "data1u 1\n");
+  std::string folder = WorkDir() + "locked";
+  fs::create_directories(folder);
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  std::string destination = "locked/out.img";
+  // Privileged users write through permissions; a folder of /proc refuses
+  // new files to everyone.
+  if (FILE *probe = std::fopen((folder + "/probe").c_str(), "w")) {
+    std::fclose(probe);
+    fs::remove(folder + "/probe");
+    if (!fs::is_directory("/proc"))
+      GTEST_SKIP() << "permissions do not stop this user and there is no /proc";
+    destination = "/proc/ferrox-" + std::to_string(getpid()) + ".img";
+  }
+  RunResult result = RunBounded({"prog.src", destination});
+  ExpectCleanFailure(result, destination);
+  EXPECT_EQ(First(result), "Error 200: Cannot open destination file");
+}
+
+TEST_F(Hostile, IncludebinOfTheDestinationUnderAnotherName) {
+  fs::create_symlink("out.img", WorkDir() + "alias.bin");
+  RunResult link = Build("data1u 1\nincludebin \"alias.bin\"\n");
+  ExpectCleanFailure(link);
+  EXPECT_EQ(Messages(link.lines),
+            Lines{"prog.src (2): error 908: \"alias.bin\" cannot open included "
+                  "file"});
+  std::string absolute = WorkDir() + "out.img";
+  RunResult full = Build("includebin \"" + absolute + "\"\n");
+  ExpectCleanFailure(full);
+  EXPECT_EQ(Messages(full.lines),
+            Lines{"prog.src (1): error 908: \"" + absolute +
+                  "\" cannot open included file"});
+}
+
+/// Configuration files that no reader should choke on.
+std::vector<std::pair<std::string, std::string>> HostileMarkup() {
+  std::string nul("\0", 1);
+  return {
+      {"random bytes", Pattern(100000, 7)},
+      {"random text", [] {
+         std::string text = Pattern(100000, 8);
+         for (char &c : text)
+           c = "[]{}$#/&:=;, \"'\nx1"[static_cast<unsigned char>(c) % 19];
+         return text;
+       }()},
+      {"nested sections", std::string(100000, '[')},
+      {"nested entities", Repeat("[$", 100000)},
+      {"nested directives", Repeat("[#if ", 100000)},
+      {"nested special characters", Repeat("{&", 100000)},
+      {"nested comments", Repeat("[/", 100000)},
+      {"nested definitions", Repeat("[#def a ", 100000)},
+      {"self-inclusion", "[#inc Instructions.okl] [#inc Directories.okl]\n"},
+      {"inclusion cycle", "[#inc cycle-a.okl]\n"},
+      {"self-referencing entity", "[#def x [&[]$x[&]]]\n[$x]\n"},
+      {"doubling entity", "[#def x [&[]$x[&]][&[]$x[&]]]\n[$x]\n"},
+      {"entity naming an inclusion",
+       "[#def x [&[]#inc Instructions.okl[&]]]\n[$x]\n"},
+      {"zero bytes", "nop 0 0;\n" + nul + "\n[#inc a" + nul + "b]\n"},
+  };
+}
+
+TEST_F(Hostile, InstructionSetFilesThatCannotBeRead) {
+  Install("cycle-a.okl", "[#inc cycle-b.okl]");
+  Install("cycle-b.okl", "[#inc cycle-a.okl]");
+  for (const auto &[name, content] : HostileMarkup()) {
+    Install("Instructions.okl", content);
+    RunResult result = Build("nop\n");
+    EXPECT_EQ(result.status, 255) << name;
+    EXPECT_EQ(result.lines,
+              Lines{"Error 300: Cannot load instruction definitions from file "
+                    "\"Instructions.okl\""})
+        << name;
+    EXPECT_FALSE(Exists("out.img")) << name;
+  }
+}
+
+TEST_F(Hostile, DirectoryListFilesThatCannotBeRead) {
+  Install("cycle-a.okl", "[#inc cycle-b.okl]");
+  Install("cycle-b.okl", "[#inc cycle-a.okl]");
+  for (const auto &[name, content] : HostileMarkup()) {
+    Install("Directories.okl", content);
+    RunResult result = Build("data1u 1\n");
+    ExpectCleanFailure(result);
+    EXPECT_EQ(result.lines,
+              Lines{"Error 1000: Cannot load include directories from file "
+                    "\"Directories.okl\""})
+        << name;
+  }
+}
+
+} // namespace

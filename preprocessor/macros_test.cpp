@@ -49,7 +49,8 @@ protected:
       CSourceLine &line = *g_SourceLines.Current();
       Tokens tokens;
       for (line.Rewind(); !line.AtEnd(); line.Advance())
-        tokens.push_back({line.Current().kind, std::string(line.Current().text)});
+        tokens.push_back(
+            {line.Current().kind, std::string(line.Current().text)});
       result.push_back(tokens);
     }
     return result;
@@ -70,7 +71,8 @@ public:
         Error(number, 800, tokens[1].text + "\" macro already exists");
         return;
       }
-      m_Macros[key] = {tokens[1].text, Tokens(tokens.begin() + 2, tokens.end())};
+      m_Macros[key] = {tokens[1].text,
+                       Tokens(tokens.begin() + 2, tokens.end())};
       return;
     }
     m_Lines.push_back(Expand(tokens, number));
@@ -143,8 +145,9 @@ private:
         Error(number, 802, closing->name + "\" recursive macro expansion");
         --top.next;
         for (std::size_t i = frames.size(); i > 0; --i)
-          out.insert(out.end(), frames[i - 1].tokens.begin() +
-                                    static_cast<long>(frames[i - 1].next),
+          out.insert(out.end(),
+                     frames[i - 1].tokens.begin() +
+                         static_cast<long>(frames[i - 1].next),
                      frames[i - 1].tokens.end());
         break;
       } else {
@@ -181,11 +184,16 @@ TEST_F(MacrosTest, KeptExpansionsGiveWhatExpandingTokenByTokenGives) {
       names.push_back((i % 3 == 0 ? "D" : "m") + std::to_string(i));
     auto randomToken = [&]() -> std::string {
       switch (pick(6)) {
-      case 0: return "1";
-      case 1: return ",";
-      case 2: return "'s'";
-      case 3: return pick(4) == 0 ? "__LINE__" : "x";
-      default: return names[static_cast<std::size_t>(pick(14))];
+      case 0:
+        return "1";
+      case 1:
+        return ",";
+      case 2:
+        return "'s'";
+      case 3:
+        return pick(4) == 0 ? "__LINE__" : "x";
+      default:
+        return names[static_cast<std::size_t>(pick(14))];
       }
     };
     std::vector<std::string> lines;
@@ -199,8 +207,8 @@ TEST_F(MacrosTest, KeptExpansionsGiveWhatExpandingTokenByTokenGives) {
       std::string body;
       int length = pick(4);
       for (int j = 0; j < length; ++j)
-        body += " " + (pick(3) == 0 ? "c" + std::to_string(pick(12))
-                                    : randomToken());
+        body += " " +
+                (pick(3) == 0 ? "c" + std::to_string(pick(12)) : randomToken());
       defines.push_back("define " + name + body);
     }
     std::shuffle(defines.begin(), defines.end(), random);
@@ -222,7 +230,8 @@ TEST_F(MacrosTest, KeptExpansionsGiveWhatExpandingTokenByTokenGives) {
       ASSERT_TRUE(TokenizeLine(lines[i], InternFileName("m.src"), 1, &line));
       Tokens tokens;
       for (line->Rewind(); !line->AtEnd(); line->Advance())
-        tokens.push_back({line->Current().kind, std::string(line->Current().text)});
+        tokens.push_back(
+            {line->Current().kind, std::string(line->Current().text)});
       reference.Line(tokens, static_cast<int>(i + 1));
     }
     ResetAllState();
@@ -232,7 +241,8 @@ TEST_F(MacrosTest, KeptExpansionsGiveWhatExpandingTokenByTokenGives) {
     for (std::size_t i = 0; i < actual.size(); ++i)
       ASSERT_EQ(actual[i], reference.m_Lines[i]) << "round " << round;
     EXPECT_EQ(m_Output, reference.Printed()) << "round " << round;
-    EXPECT_EQ(static_cast<std::size_t>(g_ErrorCount), reference.m_Errors.size());
+    EXPECT_EQ(static_cast<std::size_t>(g_ErrorCount),
+              reference.m_Errors.size());
     EXPECT_EQ(static_cast<std::uint64_t>(g_MacrosUsed), reference.m_Uses);
   }
 }
@@ -240,18 +250,21 @@ TEST_F(MacrosTest, KeptExpansionsGiveWhatExpandingTokenByTokenGives) {
 TEST_F(MacrosTest, ALineThatGrowsTooLargeKeepsItsTokensAndNamesItsMacro) {
   std::vector<std::string> lines = {"define D0 1 2"};
   for (int i = 1; i <= 40; ++i)
-    lines.push_back("define D" + std::to_string(i) + " D" + std::to_string(i - 1) +
-                    " D" + std::to_string(i - 1));
+    lines.push_back("define D" + std::to_string(i) + " D" +
+                    std::to_string(i - 1) + " D" + std::to_string(i - 1));
   lines.push_back("l: data1u 3, D40 4");
   lines.push_back("data1u D8");
   std::vector<Tokens> result = Preprocessed(lines);
-  EXPECT_EQ(m_Output, "m.src (42): error 803: \"D40\" macro expansion too large\n");
+  EXPECT_EQ(m_Output,
+            "m.src (42): error 803: \"D40\" macro expansion too large\n");
   ASSERT_EQ(result.size(), 2u);
-  EXPECT_EQ(result[0],
-            (Tokens{{TOKEN_IDENTIFIER, "l"}, {TOKEN_SYMBOL, ":"},
-                    {TOKEN_IDENTIFIER, "data1u"}, {TOKEN_NUMBER, "3"},
-                    {TOKEN_SYMBOL, ","}, {TOKEN_IDENTIFIER, "D40"},
-                    {TOKEN_NUMBER, "4"}}));
+  EXPECT_EQ(result[0], (Tokens{{TOKEN_IDENTIFIER, "l"},
+                               {TOKEN_SYMBOL, ":"},
+                               {TOKEN_IDENTIFIER, "data1u"},
+                               {TOKEN_NUMBER, "3"},
+                               {TOKEN_SYMBOL, ","},
+                               {TOKEN_IDENTIFIER, "D40"},
+                               {TOKEN_NUMBER, "4"}}));
   // Lines after it still expand, from what was kept.
   EXPECT_EQ(result[1].size(), 1u + 512u);
 }

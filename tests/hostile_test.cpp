@@ -387,6 +387,16 @@ TEST_F(Hostile, AMillionLabels) {
             "Labels       : defined - 1000000, used - 3");
 }
 
+TEST_F(Hostile, ALongArrayOfALabelDefinedLaterIsPatchedQuickly) {
+  // Ten million uses of one label, patched at the end (once one system
+  // call each: half a minute).
+  RunResult result = Build("array4i 10000000, &later\nlater:\n",
+                           {"-nodisk", "-nobootinfo"}, Bound{5, 256});
+  EXPECT_EQ(result.status, 0) << First(result);
+  // Every element holds the address 40,000,000.
+  EXPECT_TRUE(Read("out.img") == Repeat(Hex("005a6202"), 10'000'000));
+}
+
 TEST_F(Hostile, SourceAndDestinationPathsThatCannotBeUsed) {
   Write("prog.src", "data1u 1\n");
   fs::create_directories(WorkDir() + "folder.src");

@@ -102,9 +102,15 @@ void IncludeBinaryFile(std::string_view name) {
     return;
   }
   static std::vector<char> block(1 << 16);
+  // Like any file read whole, at most 2 GiB - 1 bytes: more is refused as
+  // unreadable, so an endless device such as /dev/zero ends too.
+  constexpr std::uint64_t kMaxIncludedSize = 0x7FFFFFFF;
+  std::uint64_t total = 0;
   for (;;) {
     std::size_t got = 0;
-    if (!platform::ReadBytes(file, block.data(), block.size(), &got)) {
+    bool ok = platform::ReadBytes(file, block.data(), block.size(), &got);
+    total += got;
+    if (!ok || total > kMaxIncludedSize) {
       ReportLineError(908,
                       "\"" + std::string(name) + "\" cannot read from included file");
       break;

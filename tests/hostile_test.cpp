@@ -463,6 +463,25 @@ TEST_F(Hostile, IncludebinOfTheDestinationUnderAnotherName) {
                   "\" cannot open included file"});
 }
 
+TEST_F(Hostile, IncludebinOfAnEndlessDevice) {
+  if (!fs::exists("/dev/zero"))
+    GTEST_SKIP() << "no /dev/zero";
+  // With the image already given up, reading stops at 2 GiB.
+  RunResult endless = Build("bogus\nincludebin \"/dev/zero\"\n");
+  ExpectCleanFailure(endless);
+  EXPECT_EQ(Messages(endless.lines),
+            (Lines{"prog.src (1): error 900: \"bogus\" unknown command or "
+                   "instruction",
+                   "prog.src (2): error 908: \"/dev/zero\" cannot read from "
+                   "included file"}));
+  // Writing it stops when the disk is full.
+  LimitFileSize(1 << 20);
+  RunResult full = Build("includebin \"/dev/zero\"\n");
+  ExpectCleanFailure(full);
+  EXPECT_EQ(First(full), "Error 203: Cannot write to output file");
+  LimitFileSize(0);
+}
+
 /// Configuration files that no reader should choke on.
 std::vector<std::pair<std::string, std::string>> HostileMarkup() {
   std::string nul("\0", 1);

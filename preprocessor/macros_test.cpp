@@ -38,9 +38,9 @@ protected:
   std::vector<Tokens> Preprocessed(const std::vector<std::string> &lines) {
     std::uint32_t file = InternFileName("m.src");
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      CSourceLine *line;
+      CLineList::Position position;
       EXPECT_TRUE(TokenizeLine(lines[i], file, static_cast<std::int32_t>(i + 1),
-                               &line));
+                               &position));
     }
     EXPECT_TRUE(Preprocess());
     std::vector<Tokens> result;
@@ -225,10 +225,13 @@ TEST_F(MacrosTest, KeptExpansionsGiveWhatExpandingTokenByTokenGives) {
 
     ReferenceExpander reference;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      CSourceLine *line;
+      CLineList::Position position;
       ResetSourceLines();
-      ASSERT_TRUE(TokenizeLine(lines[i], InternFileName("m.src"), 1, &line));
+      ASSERT_TRUE(
+          TokenizeLine(lines[i], InternFileName("m.src"), 1, &position));
       Tokens tokens;
+      CSourceLine *line = g_SourceLines.LineAt(position);
+      ASSERT_NE(line, nullptr);
       for (line->Rewind(); !line->AtEnd(); line->Advance())
         tokens.push_back(
             {line->Current().kind, std::string(line->Current().text)});

@@ -91,16 +91,34 @@ private:
   std::uint32_t m_Count = 0;
 };
 
+/// A namespace keeps only its own name: a path is rebuilt from the parents
+/// when a message needs it, so deep nesting costs no memory per level.
 struct NamespaceInfo {
-  std::string_view lowerPath;
   std::string_view lowerName; ///< The last component of the path.
   std::uint32_t parent;
+  std::uint32_t depth; ///< 0 for the global namespace.
+  /// An ancestor farther up (skew-binary jump pointers): any ancestor is
+  /// reached in a logarithmic number of steps.
+  std::uint32_t jump;
   CNameIndex labels;
   CNameIndex children;
 };
 
+/// One "namespace" command as written: the path a label defined inside it
+/// shows in messages keeps the case each component had when it was opened.
+struct ScopeInfo {
+  std::string_view name;
+  std::uint32_t parent;
+};
+
 struct LabelEntry {
   std::string_view lowerName;
+  std::string_view name;  ///< As written at the definition.
+  std::uint32_t scope;    ///< The open scope at the definition.
+  std::uint32_t nameSpace;
+  /// The next label of the same name in a namespace other than the global
+  /// one (see g_NestedNames), or kNone.
+  std::uint32_t nextNested;
   CLabel label;
 };
 
@@ -109,6 +127,18 @@ CChunkedVector<NamespaceInfo> g_Namespaces;
 std::uint32_t g_CurrentNamespace = kGlobal;
 /// Every label, by number.
 CChunkedVector<LabelEntry> g_Labels;
+/// Every "namespace" command carried out; scope 0 is the top level.
+CChunkedVector<ScopeInfo> g_Scopes;
+std::uint32_t g_CurrentScope = 0;
+/// The first label of each name defined in a namespace other than the
+/// global one; the others of that name follow through nextNested. A name
+/// missing here is found, from any depth, in the global namespace or
+/// nowhere; one defined in a few namespaces is found by testing which of
+/// them encloses the lookup's. Either way deep nesting needs no walk
+/// through all its levels.
+CNameIndex g_NestedNames;
+/// Lookups from namespaces deeper than this consult g_NestedNames first.
+constexpr std::uint32_t kShallowDepth = 8;
 
 /// Label names, namespace paths and fix-up names.
 CArena g_LabelText;
@@ -133,8 +163,10 @@ void DropLastComponent(std::string &path) {
 
 void EnsureGlobalNamespace() {
   if (g_Namespaces.empty())
-    g_Namespaces.push_back({std::string_view(), std::string_view(), kGlobal,
-                            CNameIndex(), CNameIndex()});
+    g_Namespaces.push_back(
+        {std::string_view(), kGlobal, 0, kGlobal, CNameIndex(), CNameIndex()});
+  if (g_Scopes.empty())
+    g_Scopes.push_back({std::string_view(), 0});
 }
 
 /// Short names compared without a library call.
@@ -147,12 +179,89 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+/// The number of the label `lowerName` defined directly in namespace
+/// `nameSpace`, or kNone.
+std::uint32_t FindNumberIn(std::uint32_t nameSpace, std::string_view lowerName,
+                           const CKeyHash &hash) {
+  return g_Namespaces[nameSpace].labels.Find(
+      hash, [&](std::uint32_t n) { return SameName(g_Labels[n].lowerName, lowerName); });
+}
+
 /// The label `lowerName` defined directly in namespace `nameSpace`.
 CLabel *FindIn(std::uint32_t nameSpace, std::string_view lowerName,
                const CKeyHash &hash) {
-  std::uint32_t number = g_Namespaces[nameSpace].labels.Find(
-      hash, [&](std::uint32_t n) { return SameName(g_Labels[n].lowerName, lowerName); });
+  std::uint32_t number = FindNumberIn(nameSpace, lowerName, hash);
   return number != kNone ? &g_Labels[number].label : nullptr;
+}
+
+/// A label's full name as written at its definition: the names of the
+/// open namespaces and its own, joined by ".".
+std::string FullName(std::uint32_t scope, std::string_view name) {
+  std::size_t size = name.size();
+  for (std::uint32_t s = scope; s != 0; s = g_Scopes[s].parent)
+    size += g_Scopes[s].name.size() + 1;
+  std::string result(size, '.');
+  std::size_t end = size - name.size();
+  result.replace(end, name.size(), name);
+  for (std::uint32_t s = scope; s != 0; s = g_Scopes[s].parent) {
+    std::string_view component = g_Scopes[s].name;
+    end -= component.size() + 1;
+    result.replace(end, component.size(), component);
+  }
+  return result;
+}
+
+/// The first label named `lowerName` in a namespace other than the global
+/// one, or kNone.
+std::uint32_t FirstNested(std::string_view lowerName, const CKeyHash &hash) {
+  return g_NestedNames.Find(hash, [&](std::uint32_t n) {
+    return SameName(g_Labels[n].lowerName, lowerName);
+  });
+}
+
+/// Whether namespace `outer` is `inner` or encloses it.
+bool Encloses(std::uint32_t outer, std::uint32_t inner) {
+  std::uint32_t depth = g_Namespaces[outer].depth;
+  if (depth > g_Namespaces[inner].depth)
+    return false;
+  while (g_Namespaces[inner].depth > depth) {
+    std::uint32_t jump = g_Namespaces[inner].jump;
+    inner = g_Namespaces[jump].depth >= depth ? jump : g_Namespaces[inner].parent;
+  }
+  return inner == outer;
+}
+
+/// The number of the label `lowerName` defined in namespace `from` or the
+/// nearest one enclosing it, or kNone.
+std::uint32_t FindOutward(std::uint32_t from, std::string_view lowerName,
+                          const CKeyHash &hash) {
+  std::uint32_t depth = g_Namespaces[from].depth;
+  if (depth > kShallowDepth) {
+    std::uint32_t first = FirstNested(lowerName, hash);
+    if (first == kNone)
+      return FindNumberIn(kGlobal, lowerName, hash);
+    // Test the namespaces that hold the name, as long as that is cheaper
+    // than walking every level: the innermost enclosing one wins.
+    std::uint32_t budget = depth / 8;
+    std::uint32_t best = kNone;
+    std::uint32_t bestDepth = 0;
+    std::uint32_t n = first;
+    for (; n != kNone && budget > 0; n = g_Labels[n].nextNested, --budget) {
+      std::uint32_t holder = g_Labels[n].nameSpace;
+      std::uint32_t holderDepth = g_Namespaces[holder].depth;
+      if ((best == kNone || holderDepth > bestDepth) && Encloses(holder, from)) {
+        best = n;
+        bestDepth = holderDepth;
+      }
+    }
+    if (n == kNone)
+      return best != kNone ? best : FindNumberIn(kGlobal, lowerName, hash);
+  }
+  for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
+    std::uint32_t number = FindNumberIn(level, lowerName, hash);
+    if (number != kNone || level == kGlobal)
+      return number;
+  }
 }
 
 /// The child `lowerName` of namespace `parent`, or kNone.
@@ -204,14 +313,13 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
   if (known != kNone)
     return known;
   auto number = static_cast<std::uint32_t>(g_Namespaces.size());
-  std::string path(g_Namespaces[g_CurrentNamespace].lowerPath);
-  if (!path.empty())
-    path += '.';
-  path.append(lowerName);
-  std::string_view storedPath = g_LabelText.Store(path);
-  g_Namespaces.push_back({storedPath,
-                          storedPath.substr(storedPath.size() - lowerName.size()),
-                          g_CurrentNamespace, CNameIndex(), CNameIndex()});
+  const NamespaceInfo &parent = g_Namespaces[g_CurrentNamespace];
+  const NamespaceInfo &jump = g_Namespaces[parent.jump];
+  std::uint32_t farther = parent.depth - jump.depth == jump.depth - g_Namespaces[jump.jump].depth
+                              ? jump.jump
+                              : g_CurrentNamespace;
+  g_Namespaces.push_back({g_LabelText.Store(lowerName), g_CurrentNamespace,
+                          parent.depth + 1, farther, CNameIndex(), CNameIndex()});
   g_Namespaces[g_CurrentNamespace].children.Insert(
       hash, number, [](std::uint32_t n) { return HashKey(g_Namespaces[n].lowerName); });
   ++g_NamespaceGeneration;
@@ -225,13 +333,8 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
 const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
   std::size_t dot = lowerName.rfind('.');
   if (dot == std::string_view::npos) {
-    CKeyHash hash = HashKey(lowerName);
-    for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
-      if (CLabel *label = FindIn(level, lowerName, hash))
-        return label;
-      if (level == kGlobal)
-        return nullptr;
-    }
+    std::uint32_t number = FindOutward(from, lowerName, HashKey(lowerName));
+    return number != kNone ? &g_Labels[number].label : nullptr;
   }
   // The qualifier's components and their hashes, once for every level.
   struct Component {
@@ -248,6 +351,9 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
   }
   std::string_view name = lowerName.substr(dot + 1);
   CKeyHash hash = HashKey(name);
+  // A qualified name is always found in a nested namespace.
+  if (g_Namespaces[from].depth > kShallowDepth && FirstNested(name, hash) == kNone)
+    return nullptr;
   std::string_view qualifier = lowerName.substr(0, dot);
 
   // Resolve the qualifier from `level`; kNone when it names no namespace
@@ -409,6 +515,8 @@ bool BeginNamespace(CSourceLine &line) {
   if (!g_Namespace.empty())
     g_Namespace += '.';
   g_Namespace.append(name);
+  g_Scopes.push_back({g_LabelText.Store(name), g_CurrentScope});
+  g_CurrentScope = static_cast<std::uint32_t>(g_Scopes.size() - 1);
   ExpectEndOfLine(line);
   return true;
 }
@@ -421,6 +529,7 @@ bool EndNamespace(CSourceLine &line) {
   }
   DropLastComponent(g_Namespace);
   g_CurrentNamespace = g_Namespaces[g_CurrentNamespace].parent;
+  g_CurrentScope = g_Scopes[g_CurrentScope].parent;
   return true;
 }
 
@@ -449,38 +558,52 @@ bool DefineLabel(std::string_view name) {
   EnsureGlobalNamespace();
   std::string_view lowerName = Lower(name, g_Lower);
   CKeyHash hash = HashKey(lowerName);
-  if (FindIn(g_CurrentNamespace, lowerName, hash) != nullptr) {
-    ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
-                             "\" label already defined");
-    return false;
-  }
-  // A label may not hide one of the same name in an enclosing namespace.
-  for (std::uint32_t level = g_CurrentNamespace; level != kGlobal;) {
-    level = g_Namespaces[level].parent;
-    if (const CLabel *outer = FindIn(level, lowerName, hash)) {
-      ReportLineError(904, "\"" + JoinName(g_Namespace, name) +
-                               "\" label conflicts with \"" +
-                               std::string(outer->name) + "\"");
-      return false;
+  // Refuses the definition for the label `outer`, or kNone when the name is
+  // taken here. Past the printed errors only the count matters: no message
+  // is built, which in a deep namespace would cost its whole path.
+  auto refuse = [&](std::uint32_t outer) {
+    std::string message;
+    if (NextErrorIsPrinted()) {
+      message = "\"" + JoinName(g_Namespace, name) + "\" label ";
+      if (outer == kNone)
+        message += "already defined";
+      else
+        message += "conflicts with \"" +
+                   FullName(g_Labels[outer].scope, g_Labels[outer].name) + "\"";
     }
+    ReportLineError(904, message);
+    return false;
+  };
+  if (FindNumberIn(g_CurrentNamespace, lowerName, hash) != kNone)
+    return refuse(kNone);
+  // A label may not hide one of the same name in an enclosing namespace.
+  bool nested = g_CurrentNamespace != kGlobal;
+  if (nested) {
+    std::uint32_t outer =
+        FindOutward(g_Namespaces[g_CurrentNamespace].parent, lowerName, hash);
+    if (outer != kNone)
+      return refuse(outer);
   }
   auto number = static_cast<std::uint32_t>(g_Labels.size());
   std::string_view storedName = g_LabelText.Store(lowerName);
+  // Most names are written in lower case: share the stored bytes.
+  std::string_view writtenName =
+      name == storedName ? storedName : g_LabelText.Store(name);
   CLabel label;
   label.value = GetOffset();
-  // Most global names are written in lower case: share the stored bytes.
-  if (g_Namespace.empty() && name == storedName) {
-    label.name = storedName;
-  } else {
-    g_UsedName.assign(g_Namespace);
-    if (!g_Namespace.empty())
-      g_UsedName += '.';
-    g_UsedName.append(name);
-    label.name = g_LabelText.Store(g_UsedName);
+  g_Labels.push_back(
+      {storedName, writtenName, g_CurrentScope, g_CurrentNamespace, kNone, label});
+  auto hashOf = [](std::uint32_t n) { return HashKey(g_Labels[n].lowerName); };
+  g_Namespaces[g_CurrentNamespace].labels.Insert(hash, number, hashOf);
+  if (nested) {
+    std::uint32_t first = FirstNested(lowerName, hash);
+    if (first == kNone) {
+      g_NestedNames.Insert(hash, number, hashOf);
+    } else {
+      g_Labels[number].nextNested = g_Labels[first].nextNested;
+      g_Labels[first].nextNested = number;
+    }
   }
-  g_Labels.push_back({storedName, label});
-  g_Namespaces[g_CurrentNamespace].labels.Insert(
-      hash, number, [](std::uint32_t n) { return HashKey(g_Labels[n].lowerName); });
   ++g_LookupGeneration;
   if (g_LabelsDefined < INT32_MAX)
     ++g_LabelsDefined;
@@ -522,12 +645,6 @@ bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
   return false;
 }
 
-std::string_view NamespaceOf(const CLabelFixup &fixup) {
-  return fixup.nameSpace < g_Namespaces.size()
-             ? g_Namespaces[fixup.nameSpace].lowerPath
-             : std::string_view();
-}
-
 void PatchLabels() {
   EnsureGlobalNamespace();
   for (std::size_t i = 0; i < g_LabelFixups.size(); ++i) {
@@ -558,6 +675,7 @@ void PatchLabels() {
 
 void ClearLabels() {
   g_Labels.clear();
+  g_NestedNames = CNameIndex();
   g_Namespaces.ForEach([](NamespaceInfo &info) { info.labels = CNameIndex(); });
   ++g_LookupGeneration;
   g_LabelFixups.clear();
@@ -566,6 +684,8 @@ void ClearLabels() {
 void ResetLabels() {
   ClearLabels();
   g_Namespaces.clear();
+  g_Scopes.clear();
+  g_CurrentScope = 0;
   g_LabelText.Reset();
   ++g_NamespaceGeneration;
   ++g_LookupGeneration;

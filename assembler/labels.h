@@ -23,8 +23,6 @@ extern std::string g_Namespace;
 
 /// A defined label.
 struct CLabel {
-  /// Full name (namespace path and name) as written at the definition.
-  std::string_view name;
   std::int32_t value = 0;
 };
 
@@ -32,7 +30,7 @@ struct CLabel {
 struct CLabelFixup {
   std::string_view name;       ///< The dotted name as written.
   std::uint64_t position = 0;  ///< Where the 4-byte value belongs.
-  std::uint32_t nameSpace = 0; ///< g_Namespace at the use (NamespaceOf).
+  std::uint32_t nameSpace = 0; ///< The namespace of the use.
   std::uint32_t fileId = 0;
   std::int32_t line = 0;
   /// Uses of the same label at `position`, `position + 4`, ... (an array
@@ -43,8 +41,6 @@ struct CLabelFixup {
 /// The fix-ups in the order recorded; the list grows without copying.
 extern CChunkedVector<CLabelFixup> g_LabelFixups;
 
-/// The namespace path that was current at a fix-up's use.
-std::string_view NamespaceOf(const CLabelFixup &fixup);
 extern std::int32_t g_LabelsDefined;
 extern std::int32_t g_LabelsUsed;
 

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
+#include <random>
+#include <set>
 
 namespace {
 
@@ -97,6 +100,91 @@ TEST_F(LabelsTest, AnonymousNamespacesNeverShareLabels) {
   }
   EXPECT_EQ(m_Output, "");
   EXPECT_EQ(g_LabelsDefined, 3000);
+}
+
+TEST_F(LabelsTest, DeepConflictsNameTheEnclosingLabelAsWritten) {
+  Open("Top");
+  Define("Name", 1);
+  for (int i = 0; i < 20; ++i)
+    Open(i % 2 == 0 ? "In" : "in");
+  EXPECT_FALSE(DefineLabel("NAME"));
+  std::string path = "Top";
+  for (int i = 0; i < 20; ++i)
+    path += i % 2 == 0 ? ".In" : ".in";
+  EXPECT_EQ(m_Output,
+            "Error 904: \"" + path + ".NAME\" label conflicts with \"Top.Name\"\n");
+}
+
+// Random trees of namespaces, deep enough for every lookup strategy, with
+// few names defined in many places: each definition and lookup must agree
+// with the plain rule (innermost enclosing namespace first).
+TEST_F(LabelsTest, LookupsAtAnyDepthFollowTheOutwardRule) {
+  std::mt19937 random(12345);
+  auto pick = [&](int n) { return static_cast<int>(random() % n); };
+  std::map<std::string, std::map<std::string, int>> model; // path -> labels
+  std::vector<std::string> opened{""};
+  std::string current;
+  auto parentOf = [](const std::string &path) {
+    std::size_t dot = path.rfind('.');
+    return dot == std::string::npos ? std::string() : path.substr(0, dot);
+  };
+  auto lookup = [&](const std::string &from, const std::string &name) {
+    std::size_t dot = name.rfind('.');
+    std::string qualifier = dot == std::string::npos ? "" : name.substr(0, dot);
+    std::string last = name.substr(dot == std::string::npos ? 0 : dot + 1);
+    for (std::string level = from;; level = parentOf(level)) {
+      std::string full = level;
+      if (!qualifier.empty())
+        full += (full.empty() ? "" : ".") + qualifier;
+      auto labels = model.find(full);
+      if (labels != model.end() && labels->second.count(last))
+        return labels->second[last];
+      if (level.empty())
+        return -1;
+    }
+  };
+  // Enough names that most are held by a few namespaces only.
+  std::vector<std::string> names;
+  for (char c = 'a'; c <= 'z'; ++c)
+    names.push_back(std::string("n") + c);
+  const char *spaces[] = {"a", "b", "c"};
+  int depth = 0;
+  for (int step = 0; step < 6000; ++step) {
+    int action = pick(10);
+    if (action < 4 && depth < 40) {
+      std::string child = spaces[pick(3)];
+      Open(child);
+      current += (current.empty() ? "" : ".") + child;
+      opened.push_back(current);
+      ++depth;
+    } else if (action < 6 && depth > 0) {
+      Close();
+      current = parentOf(current);
+      --depth;
+    } else if (action < 8) {
+      std::string name = names[pick(26)];
+      bool taken = false;
+      for (std::string level = current;; level = parentOf(level)) {
+        taken = taken || model[level].count(name) != 0;
+        if (level.empty())
+          break;
+      }
+      m_Output.clear();
+      ASSERT_EQ(DefineLabel(name), !taken) << current << " " << name;
+      if (!taken) {
+        model[current][name] = step;
+        EXPECT_EQ(ValueFrom(current, name), GetOffset());
+        model[current][name] = GetOffset();
+      }
+    } else {
+      const std::string &from = opened[pick(static_cast<int>(opened.size()))];
+      std::string name = names[pick(26)];
+      if (pick(2) == 0)
+        name = std::string(spaces[pick(3)]) + "." + name;
+      ASSERT_EQ(ValueFrom(from, name), lookup(from, name)) << from << " " << name;
+    }
+    SetOffset(step + 1);
+  }
 }
 
 } // namespace

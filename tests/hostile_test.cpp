@@ -243,6 +243,23 @@ TEST_F(Hostile, TenThousandNestedNamespaces) {
             Lines{"Error 903: \"" + path + "\" unclosed namespace"});
 }
 
+TEST_F(Hostile, LabelsUsedAndDefinedAHundredThousandNamespacesDeep) {
+  // Every level uses a label of the outermost namespace and one defined
+  // at the end; neither the lookups nor the names may cost the depth.
+  const int depth = 100'000;
+  std::string source = "namespace n\ntop: data1u 0\n";
+  for (int i = 1; i < depth; ++i)
+    source += "namespace n\nl" + std::to_string(i) + ": data4i &top, &later\n";
+  source += Repeat("end\n", depth) + "later: data1u 7\n";
+  RunResult result =
+      Build(source, {"-nodisk", "-nobootinfo"}, Bound{5, 256});
+  EXPECT_EQ(result.status, 0) << First(result);
+  std::string image = Read("out.img");
+  ASSERT_EQ(image.size(), 2u + 8u * (depth - 1));
+  EXPECT_EQ(image.substr(1, 8), Hex("00000000 f9340c00"));
+  EXPECT_EQ(image.substr(image.size() - 9), Hex("00000000 f9340c00 07"));
+}
+
 TEST_F(Hostile, TenThousandNestedConditionalRegions) {
   const std::size_t depth = 10'000;
   std::string source = Repeat("ifdef NOPE\n", depth) + "data1u 1\n" +

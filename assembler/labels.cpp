@@ -426,32 +426,44 @@ const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
   return label;
 }
 
-void JoinTokens(std::string_view encodedTokens, std::string &path);
-
 /// The name a label use was written with: a single identifier is its own
-/// name; a qualified one is joined into `scratch`.
+/// name; a qualified one ("a.b.c", checked when the parameter was read) is
+/// joined into `scratch`.
 std::string_view UsedName(const CParameter &parameter, std::string &scratch) {
   CTokenList tokens(parameter.value);
   tokens.Advance();
   if (tokens.AtEnd())
     return parameter.first.text;
-  JoinTokens(parameter.value, scratch);
-  return scratch;
+  if (scratch.size() < parameter.value.size())
+    scratch.resize(std::max(parameter.value.size(), scratch.size() * 2));
+  char *start = scratch.data();
+  char *out = start;
+  tokens.Rewind();
+  while (!tokens.AtEnd()) {
+    std::string_view text = tokens.Next().text;
+    out = std::copy(text.begin(), text.end(), out);
+  }
+  return std::string_view(start, static_cast<std::size_t>(out - start));
 }
 
 std::string g_UsedName;
 
 /// The lower-cased name of a label use, joined from its tokens in one pass.
+/// The tokens' texts are never longer than their encoding, which sizes the
+/// buffer once.
 std::string_view LowerUseName(const CParameter &parameter) {
   const unsigned char *lower = platform::LowerCaseTable();
-  g_Lower.clear();
+  if (g_Lower.size() < parameter.value.size())
+    g_Lower.resize(std::max(parameter.value.size(), g_Lower.size() * 2));
+  char *start = g_Lower.data();
+  char *out = start;
   CTokenList tokens(parameter.value);
   while (!tokens.AtEnd()) {
     CToken token = tokens.Next();
     for (char c : token.text)
-      g_Lower.push_back(static_cast<char>(lower[static_cast<unsigned char>(c)]));
+      *out++ = static_cast<char>(lower[static_cast<unsigned char>(c)]);
   }
-  return g_Lower;
+  return std::string_view(start, static_cast<std::size_t>(out - start));
 }
 
 } // namespace

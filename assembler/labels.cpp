@@ -41,6 +41,8 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 class CNameIndex {
 public:
   /// The number whose entry `matches`, or kNone.
+  bool Empty() const { return m_Count == 0; }
+
   template <class Matches>
   std::uint32_t Find(const CKeyHash &hash, Matches matches) const {
     if (m_Slots.empty())
@@ -100,6 +102,13 @@ struct NamespaceInfo {
   /// An ancestor farther up (skew-binary jump pointers): any ancestor is
   /// reached in a logarithmic number of steps.
   std::uint32_t jump;
+  /// The nearest enclosing namespace that holds a label (the global one
+  /// when none does), so walks outward pass over the empty levels. Only
+  /// the current namespace gains labels: the link is set whenever the
+  /// namespace is opened, which keeps it right for every open namespace,
+  /// and RefreshLabeledLinks sets it for all of them before lookups from
+  /// closed ones.
+  std::uint32_t labeledUp;
   CNameIndex labels;
   CNameIndex children;
 };
@@ -139,6 +148,9 @@ std::uint32_t g_CurrentScope = 0;
 CNameIndex g_NestedNames;
 /// Lookups from namespaces deeper than this consult g_NestedNames first.
 constexpr std::uint32_t kShallowDepth = 8;
+/// Names held by at most this many nested namespaces are looked up by
+/// testing those namespaces.
+constexpr std::uint32_t kFewHolders = 8;
 
 /// Label names, namespace paths and fix-up names.
 CArena g_LabelText;
@@ -164,7 +176,7 @@ void DropLastComponent(std::string &path) {
 void EnsureGlobalNamespace() {
   if (g_Namespaces.empty())
     g_Namespaces.push_back(
-        {std::string_view(), kGlobal, 0, kGlobal, CNameIndex(), CNameIndex()});
+        {std::string_view(), kGlobal, 0, kGlobal, kGlobal, CNameIndex(), CNameIndex()});
   if (g_Scopes.empty())
     g_Scopes.push_back({std::string_view(), 0});
 }
@@ -240,9 +252,9 @@ std::uint32_t FindOutward(std::uint32_t from, std::string_view lowerName,
     std::uint32_t first = FirstNested(lowerName, hash);
     if (first == kNone)
       return FindNumberIn(kGlobal, lowerName, hash);
-    // Test the namespaces that hold the name, as long as that is cheaper
-    // than walking every level: the innermost enclosing one wins.
-    std::uint32_t budget = depth / 8;
+    // A name held by a few namespaces: test which of them encloses `from`
+    // (the innermost wins) instead of walking the levels.
+    std::uint32_t budget = kFewHolders;
     std::uint32_t best = kNone;
     std::uint32_t bestDepth = 0;
     std::uint32_t n = first;
@@ -257,11 +269,23 @@ std::uint32_t FindOutward(std::uint32_t from, std::string_view lowerName,
     if (n == kNone)
       return best != kNone ? best : FindNumberIn(kGlobal, lowerName, hash);
   }
-  for (std::uint32_t level = from;; level = g_Namespaces[level].parent) {
+  for (std::uint32_t level = from;; level = g_Namespaces[level].labeledUp) {
     std::uint32_t number = FindNumberIn(level, lowerName, hash);
     if (number != kNone || level == kGlobal)
       return number;
   }
+}
+
+/// The labeled link of a namespace opened inside `parent`, which is open.
+std::uint32_t LabeledLinkBelow(std::uint32_t parent) {
+  return g_Namespaces[parent].labels.Empty() ? g_Namespaces[parent].labeledUp : parent;
+}
+
+/// Sets the labeled link of every namespace, open or closed.
+void RefreshLabeledLinks() {
+  // A parent always has a lower number than its children.
+  for (std::size_t n = 1; n < g_Namespaces.size(); ++n)
+    g_Namespaces[n].labeledUp = LabeledLinkBelow(g_Namespaces[n].parent);
 }
 
 /// The child `lowerName` of namespace `parent`, or kNone.
@@ -310,8 +334,10 @@ QualifierCacheEntry g_QualifierCache[256];
 std::uint32_t EnterNamespace(std::string_view lowerName) {
   CKeyHash hash = HashKey(lowerName);
   std::uint32_t known = FindChild(g_CurrentNamespace, lowerName, hash);
-  if (known != kNone)
+  if (known != kNone) {
+    g_Namespaces[known].labeledUp = LabeledLinkBelow(g_CurrentNamespace);
     return known;
+  }
   auto number = static_cast<std::uint32_t>(g_Namespaces.size());
   const NamespaceInfo &parent = g_Namespaces[g_CurrentNamespace];
   const NamespaceInfo &jump = g_Namespaces[parent.jump];
@@ -319,7 +345,9 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
                               ? jump.jump
                               : g_CurrentNamespace;
   g_Namespaces.push_back({g_LabelText.Store(lowerName), g_CurrentNamespace,
-                          parent.depth + 1, farther, CNameIndex(), CNameIndex()});
+                          parent.depth + 1, farther,
+                          LabeledLinkBelow(g_CurrentNamespace), CNameIndex(),
+                          CNameIndex()});
   g_Namespaces[g_CurrentNamespace].children.Insert(
       hash, number, [](std::uint32_t n) { return HashKey(g_Namespaces[n].lowerName); });
   ++g_NamespaceGeneration;
@@ -547,6 +575,7 @@ bool EndNamespace(CSourceLine &line) {
 
 const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
   EnsureGlobalNamespace();
+  RefreshLabeledLinks();
   // A namespace that was never opened holds nothing: its nearest opened
   // ancestor gives the same result.
   std::uint32_t from = kGlobal;
@@ -659,6 +688,7 @@ bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
 
 void PatchLabels() {
   EnsureGlobalNamespace();
+  RefreshLabeledLinks();
   for (std::size_t i = 0; i < g_LabelFixups.size(); ++i) {
     const CLabelFixup &fixup = g_LabelFixups[i];
     const CLabel *label = FindFrom(fixup.nameSpace, Lower(fixup.name, g_Lower));

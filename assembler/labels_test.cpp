@@ -102,6 +102,19 @@ TEST_F(LabelsTest, AnonymousNamespacesNeverShareLabels) {
   EXPECT_EQ(g_LabelsDefined, 3000);
 }
 
+TEST_F(LabelsTest, ALabelAddedOutsideAClosedNamespaceIsSeenFromIt) {
+  Open("a");
+  Open("b");
+  Close();
+  Define("x", 5); // the first label of "a", after "b" was closed
+  Close();
+  EXPECT_EQ(ValueFrom("a.b", "x"), 5);
+  Open("a");
+  Open("b"); // reopened: "x" of "a" now encloses it
+  EXPECT_FALSE(DefineLabel("x"));
+  EXPECT_EQ(m_Output, "Error 904: \"a.b.x\" label conflicts with \"a.x\"\n");
+}
+
 TEST_F(LabelsTest, DeepConflictsNameTheEnclosingLabelAsWritten) {
   Open("Top");
   Define("Name", 1);

@@ -260,6 +260,19 @@ TEST_F(Hostile, LabelsUsedAndDefinedAHundredThousandNamespacesDeep) {
   EXPECT_EQ(image.substr(image.size() - 9), Hex("00000000 f9340c00 07"));
 }
 
+TEST_F(Hostile, ANameHeldAtEveryLevelOfADeepChain) {
+  // Each level opens a namespace holding "t" beside the chain: defining
+  // and using "t" must not cost the depth times the number of holders.
+  const int depth = 50'000;
+  std::string level = "namespace n\nnamespace s\nt: data1u 1\ndata4i &t\nend\n";
+  std::string source = Repeat(level, depth) + Repeat("end\n", depth);
+  RunResult result = Build(source, {"-nodisk", "-nobootinfo"}, Bound{5, 256});
+  EXPECT_EQ(result.status, 0) << First(result);
+  std::string image = Read("out.img");
+  ASSERT_EQ(image.size(), 5u * depth);
+  EXPECT_EQ(image.substr(image.size() - 5), "\1" + Hex("8bd00300"));
+}
+
 TEST_F(Hostile, TenThousandNestedConditionalRegions) {
   const std::size_t depth = 10'000;
   std::string source = Repeat("ifdef NOPE\n", depth) + "data1u 1\n" +

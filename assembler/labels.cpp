@@ -17,6 +17,7 @@
 #include "image/image_writer.h"
 #include "util/arena.h"
 #include "util/chunked_vector.h"
+#include "util/compiler.h"
 #include "util/random.h"
 #include "util/string_map.h"
 #include "util/text.h"
@@ -173,12 +174,17 @@ void DropLastComponent(std::string &path) {
   path.erase(dot == std::string::npos ? 0 : dot);
 }
 
-void EnsureGlobalNamespace() {
-  if (g_Namespaces.empty())
-    g_Namespaces.push_back(
-        {std::string_view(), kGlobal, 0, kGlobal, kGlobal, CNameIndex(), CNameIndex()});
-  if (g_Scopes.empty())
-    g_Scopes.push_back({std::string_view(), 0});
+void AddGlobalNamespace() {
+  g_Namespaces.push_back(
+      {std::string_view(), kGlobal, 0, kGlobal, kGlobal, CNameIndex(), CNameIndex()});
+  g_Scopes.push_back({std::string_view(), 0});
+}
+
+/// The global namespace and the top scope exist from the first use on;
+/// ResetLabels removes both.
+FERROX_ALWAYS_INLINE void EnsureGlobalNamespace() {
+  if (g_Scopes.empty()) [[unlikely]]
+    AddGlobalNamespace();
 }
 
 /// Short names compared without a library call.
@@ -405,6 +411,10 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
     cached = &g_QualifierCache[slot];
     if (cached->generation == g_NamespaceGeneration && cached->from == from &&
         std::string_view(cached->text, cached->length) == qualifier) {
+      // No level knows the qualifier (typically a namespace further down
+      // that is not opened yet): nothing to walk.
+      if (cached->target == kNone)
+        return nullptr;
       if (CLabel *label = FindIn(cached->target, name, hash))
         return label;
       start = cached->level;
@@ -414,9 +424,11 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
       cached = nullptr;
     }
   }
+  bool resolved = false;
   for (std::uint32_t level = start;; level = g_Namespaces[level].parent) {
     std::uint32_t target = resolve(level);
     if (target != kNone) {
+      resolved = true;
       if (cached != nullptr) {
         cached->generation = g_NamespaceGeneration;
         cached->from = from;
@@ -430,8 +442,17 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
         return label;
     }
     if (level == kGlobal)
-      return nullptr;
+      break;
   }
+  if (!resolved && cached != nullptr && start == from) {
+    cached->generation = g_NamespaceGeneration;
+    cached->from = from;
+    cached->level = kGlobal;
+    cached->target = kNone;
+    cached->length = static_cast<std::uint8_t>(qualifier.size());
+    std::memcpy(cached->text, qualifier.data(), qualifier.size());
+  }
+  return nullptr;
 }
 
 /// Resolve, remembering recent results of qualified names, whose walk
@@ -476,22 +497,35 @@ std::string_view UsedName(const CParameter &parameter, std::string &scratch) {
 
 std::string g_UsedName;
 
-/// The lower-cased name of a label use, joined from its tokens in one pass.
-/// The tokens' texts are never longer than their encoding, which sizes the
-/// buffer once.
-std::string_view LowerUseName(const CParameter &parameter) {
+/// The lower-cased name of a label use, joined from its tokens in one pass;
+/// `qualified` tells whether it has more than one component. The tokens'
+/// texts are never longer than their encoding, which sizes the buffer once.
+std::string_view LowerUseName(const CParameter &parameter, bool &qualified) {
   const unsigned char *lower = platform::LowerCaseTable();
   if (g_Lower.size() < parameter.value.size())
     g_Lower.resize(std::max(parameter.value.size(), g_Lower.size() * 2));
   char *start = g_Lower.data();
   char *out = start;
   CTokenList tokens(parameter.value);
+  std::size_t count = 0;
   while (!tokens.AtEnd()) {
     CToken token = tokens.Next();
     for (char c : token.text)
       *out++ = static_cast<char>(lower[static_cast<unsigned char>(c)]);
+    ++count;
   }
+  qualified = count > 1;
   return std::string_view(start, static_cast<std::size_t>(out - start));
+}
+
+/// FindFrom for a name whose form is known: a single name goes straight to
+/// the outward lookup.
+const CLabel *FindName(std::uint32_t from, std::string_view lowerName,
+                       bool qualified) {
+  if (qualified)
+    return FindFrom(from, lowerName);
+  std::uint32_t number = FindOutward(from, lowerName, HashKey(lowerName));
+  return number != kNone ? &g_Labels[number].label : nullptr;
 }
 
 } // namespace
@@ -659,7 +693,9 @@ void CountLabelUses(std::uint64_t count) {
 std::int32_t ReferenceLabel(const CParameter &parameter) {
   EnsureGlobalNamespace();
   CountUse();
-  if (const CLabel *label = FindFrom(g_CurrentNamespace, LowerUseName(parameter)))
+  bool qualified = false;
+  std::string_view lowerName = LowerUseName(parameter, qualified);
+  if (const CLabel *label = FindName(g_CurrentNamespace, lowerName, qualified))
     return label->value;
   std::string_view name = UsedName(parameter, g_UsedName);
   CLabelFixup fixup;
@@ -676,7 +712,9 @@ std::int32_t ReferenceLabel(const CParameter &parameter) {
 bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
   EnsureGlobalNamespace();
   CountUse();
-  if (const CLabel *label = FindFrom(g_CurrentNamespace, LowerUseName(parameter))) {
+  bool qualified = false;
+  std::string_view lowerName = LowerUseName(parameter, qualified);
+  if (const CLabel *label = FindName(g_CurrentNamespace, lowerName, qualified)) {
     value = label->value;
     return true;
   }
@@ -691,7 +729,10 @@ void PatchLabels() {
   RefreshLabeledLinks();
   for (std::size_t i = 0; i < g_LabelFixups.size(); ++i) {
     const CLabelFixup &fixup = g_LabelFixups[i];
-    const CLabel *label = FindFrom(fixup.nameSpace, Lower(fixup.name, g_Lower));
+    bool qualified =
+        std::memchr(fixup.name.data(), '.', fixup.name.size()) != nullptr;
+    const CLabel *label =
+        FindName(fixup.nameSpace, Lower(fixup.name, g_Lower), qualified);
     if (label == nullptr) {
       std::string message;
       if (NextErrorIsPrinted())

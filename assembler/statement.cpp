@@ -11,6 +11,7 @@
 #include "instructions/instruction_assembly.h"
 #include "util/platform.h"
 
+#include <cstring>
 #include <string>
 
 CSourceLine *g_CurrentLine = nullptr;
@@ -60,20 +61,24 @@ Command FindCommand(std::string_view word, std::int32_t &kind) {
     buffer[i] = static_cast<char>(lowerCase[static_cast<unsigned char>(word[i])]);
   std::string_view lower(buffer, word.size());
 
-  struct Family {
-    std::string_view prefix;
-    Command command;
-  };
-  static constexpr Family kFamilies[] = {{"data", Command::Data},
-                                         {"array", Command::Array},
-                                         {"skip", Command::Skip}};
-  for (const Family &family : kFamilies) {
-    if (lower.size() == family.prefix.size() + 2 &&
-        lower.starts_with(family.prefix)) {
-      kind = KindFromSuffix(lower.substr(family.prefix.size()));
-      if (kind != 0)
-        return family.command;
-    }
+  // The typed families ("data", "array", "skip" and a two-letter kind),
+  // compared a word at a time: nearly every line of data starts with one.
+  Command family = Command::None;
+  std::size_t prefix = 0;
+  if (lower.size() == 6 && std::memcmp(buffer, "data", 4) == 0) {
+    family = Command::Data;
+    prefix = 4;
+  } else if (lower.size() == 6 && std::memcmp(buffer, "skip", 4) == 0) {
+    family = Command::Skip;
+    prefix = 4;
+  } else if (lower.size() == 7 && std::memcmp(buffer, "array", 5) == 0) {
+    family = Command::Array;
+    prefix = 5;
+  }
+  if (family != Command::None) {
+    kind = KindFromSuffix(lower.substr(prefix));
+    if (kind != 0)
+      return family;
   }
   for (const Keyword &keyword : kKeywords)
     if (keyword.text == lower)

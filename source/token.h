@@ -49,10 +49,24 @@ inline constexpr std::size_t kMaxOverhead = 11;
 /// The header of the symbol `c` (one of kSymbols).
 constexpr std::uint8_t SymbolHeader(char c) {
   std::uint8_t index = 0;
-  while (kSymbols[index] != c && kSymbols[index] != '\0')
-    ++index;
+  switch (c) {
+  case ',': index = 0; break;
+  case ':': index = 1; break;
+  case '&': index = 2; break;
+  case '^': index = 3; break;
+  case '*': index = 4; break;
+  case '.': index = 5; break;
+  default: index = sizeof kSymbols - 1; break;
+  }
   return static_cast<std::uint8_t>((TOKEN_SYMBOL << 6) | index);
 }
+constexpr bool SymbolHeadersFollowTable() {
+  for (std::size_t i = 0; i + 1 < sizeof kSymbols; ++i)
+    if (SymbolHeader(kSymbols[i]) != ((TOKEN_SYMBOL << 6) | static_cast<int>(i)))
+      return false;
+  return true;
+}
+static_assert(SymbolHeadersFollowTable(), "SymbolHeader follows kSymbols");
 
 /// Writes the token at `out`, which has room for text.size() + kMaxOverhead
 /// bytes; returns the bytes written. `kind` is not TOKEN_SYMBOL.
@@ -126,7 +140,8 @@ public:
     return static_cast<TokenKind>(m_Data[m_Cursor] >> 6);
   }
   /// True when the token under the cursor is the symbol `c`.
-  bool AtSymbol(char c) const {
+  /// Inlined, so that the header of a constant symbol is folded.
+  FERROX_ALWAYS_INLINE bool AtSymbol(char c) const {
     return m_Cursor < m_Size &&
            m_Data[m_Cursor] == tokencode::SymbolHeader(c);
   }
@@ -314,7 +329,7 @@ inline bool TakeToken(CTokenList &list, TokenKind kind,
 /// Takes the current token if it has `kind` and exactly `text`.
 bool AcceptToken(CTokenList &list, TokenKind kind, std::string_view text);
 /// Takes the current token if it is the symbol `c`.
-inline bool AcceptSymbol(CTokenList &list, char c) {
+FERROX_ALWAYS_INLINE bool AcceptSymbol(CTokenList &list, char c) {
   if (!list.AtSymbol(c))
     return false;
   list.Advance();

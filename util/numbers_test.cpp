@@ -3,6 +3,10 @@
 #include "util/numbers.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,6 +35,34 @@ TEST(ParseHex, SkipsNonDigitsAndWraps) {
   EXPECT_EQ(ParseHex("G1"), 1u);
   EXPECT_EQ(ParseHex(""), 0u);
   EXPECT_EQ(ParseHex("123456789"), 0x23456789u);
+}
+
+// Short decimals take a path of their own: it must agree with strtod to
+// the last bit, sign of zero included, on both sides of its limits.
+TEST(ParseDouble, ShortDecimalsAreRoundedExactlyLikeStrtod) {
+  std::mt19937_64 random(7);
+  for (int n = 0; n < 200000; ++n) {
+    unsigned long long a = random() >> (random() % 64);
+    unsigned long long b = (random() >> (random() % 64)) % 10000000;
+    int e = static_cast<int>(random() % 61) - 30;
+    char text[96];
+    switch (n % 6) {
+    case 0: std::snprintf(text, sizeof text, "%llu", a); break;
+    case 1: std::snprintf(text, sizeof text, "-%llu.%llu", a, b); break;
+    case 2: std::snprintf(text, sizeof text, "-0.%llu", b); break;
+    case 3: std::snprintf(text, sizeof text, "%llue%d", a, e); break;
+    case 4: std::snprintf(text, sizeof text, "%llu.%llue%d", a % 1000000, b, e); break;
+    default: std::snprintf(text, sizeof text, ".%llue%d", b, e); break;
+    }
+    double expected = std::strtod(text, nullptr);
+    double got = ParseDouble(text);
+    ASSERT_EQ(std::memcmp(&expected, &got, sizeof got), 0) << text;
+  }
+  EXPECT_TRUE(std::signbit(ParseDouble("-0.0")));
+  EXPECT_EQ(ParseDouble("9007199254740993"), 9007199254740992.0);
+  EXPECT_EQ(ParseDouble("1e22"), 1e22);
+  EXPECT_EQ(ParseDouble("1e23"), 1e23);
+  EXPECT_EQ(ParseDouble("  2.5"), 2.5);
 }
 
 TEST(ParseDouble, ReadsOnlyDecimalSyntax) {

@@ -20,8 +20,9 @@ bool AssembleInstruction(CSourceLine &line, const CInstruction &definition) {
   unsigned head = definition.topBits;
   for (std::int32_t i = 0; i < 3; ++i)
     head = head * 4 + static_cast<unsigned>(i < count ? parameters[i].mode : 0);
-  unsigned char headByte = static_cast<unsigned char>(head);
-  if (!WriteOutput(&headByte, 1) || !WriteOutput(&definition.opcode, 1))
+  const unsigned char bytes[2] = {static_cast<unsigned char>(head),
+                                  static_cast<unsigned char>(definition.opcode)};
+  if (!WriteOutput(bytes, sizeof bytes))
     return false;
 
   for (std::int32_t i = 0; i < count; ++i) {

@@ -4,6 +4,7 @@
 
 #include "driver/build.h"
 #include "driver/diagnostics.h"
+#include "util/compiler.h"
 #include "util/platform.h"
 #include "util/string_map.h"
 
@@ -169,13 +170,23 @@ void DefinePredefinedMacros() {
       std::make_unique<CMacro>("__VERSION__", EncodeOne(TOKEN_STRING, VERSION)));
 }
 
-CMacro *FindMacro(std::string_view name) {
+namespace {
+
+/// False for most names that are not macros, without a call.
+FERROX_ALWAYS_INLINE bool MayBeMacro(std::string_view name) {
   const unsigned char *lower = platform::LowerCaseTable();
-  if (name.empty() || name.size() > g_LongestName ||
-      !g_NameShapes.test(NameShape(name.size(),
-                                   lower[static_cast<unsigned char>(name[0])],
-                                   lower[static_cast<unsigned char>(name.back())])))
+  return !name.empty() && name.size() <= g_LongestName &&
+         g_NameShapes.test(NameShape(name.size(),
+                                     lower[static_cast<unsigned char>(name[0])],
+                                     lower[static_cast<unsigned char>(name.back())]));
+}
+
+} // namespace
+
+CMacro *FindMacro(std::string_view name) {
+  if (!MayBeMacro(name))
     return nullptr;
+  const unsigned char *lower = platform::LowerCaseTable();
   g_LowerName.resize(name.size());
   for (std::size_t i = 0; i < name.size(); ++i)
     g_LowerName[i] = static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
@@ -218,7 +229,8 @@ void ExpandMacros(CSourceLine &line) {
   while (!line.AtEnd()) {
     first = line.GetCursor();
     CToken token = line.Next();
-    if (token.kind == TOKEN_IDENTIFIER && FindMacro(token.text) != nullptr) {
+    if (token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text) &&
+        FindMacro(token.text) != nullptr) {
       found = true;
       break;
     }
@@ -256,7 +268,7 @@ void ExpandMacros(CSourceLine &line) {
     CToken token = top.tokens.Current();
     top.tokens.Advance();
     CMacro *macro =
-        token.kind == TOKEN_IDENTIFIER ? FindMacro(token.text) : nullptr;
+        token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text) ? FindMacro(token.text) : nullptr;
     if (macro != nullptr && macro->Empty()) {
       ReportErrorAt(801, "\"" + macro->Name() + "\" cannot expand empty macro",
                     line.FileName(), line.GetLineNumber());

@@ -32,9 +32,22 @@ inline std::uint64_t HashBytes(std::string_view bytes) {
     p += 8;
     left -= 8;
   }
+  // The last 0 to 7 bytes, byte i at bits 8i, read in at most two loads:
+  // overlapping bytes land on the same bits with the same values.
   std::uint64_t tail = 0;
-  for (std::size_t i = 0; i < left; ++i)
-    tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+  if (left >= 4) {
+    std::uint32_t low;
+    std::uint32_t high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + left - 4, 4);
+    tail = low | (std::uint64_t{high} << (8 * (left - 4)));
+  } else if (left >= 2) {
+    std::uint16_t low;
+    std::memcpy(&low, p, 2);
+    tail = low | (std::uint64_t{static_cast<unsigned char>(p[left - 1])} << (8 * (left - 1)));
+  } else if (left == 1) {
+    tail = static_cast<unsigned char>(p[0]);
+  }
   hash = (hash ^ tail) * kMultiplier;
   return hash ^ (hash >> 29);
 }

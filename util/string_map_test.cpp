@@ -8,6 +8,33 @@
 
 namespace {
 
+// The tail of a key is read with wide loads; the hash must still be the
+// plain little-endian packing of its bytes, for every length.
+TEST(HashBytes, WideLoadsHashLikeBytePacking) {
+  auto reference = [](std::string_view bytes) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t hash = bytes.size() * kMultiplier;
+    std::size_t whole = bytes.size() / 8 * 8;
+    for (std::size_t at = 0; at < whole; at += 8) {
+      std::uint64_t word = 0;
+      for (std::size_t i = 0; i < 8; ++i)
+        word |= std::uint64_t{static_cast<unsigned char>(bytes[at + i])} << (8 * i);
+      hash = (hash ^ word) * kMultiplier;
+      hash ^= hash >> 32;
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t i = whole; i < bytes.size(); ++i)
+      tail |= std::uint64_t{static_cast<unsigned char>(bytes[i])} << (8 * (i - whole));
+    hash = (hash ^ tail) * kMultiplier;
+    return hash ^ (hash >> 29);
+  };
+  std::string bytes;
+  for (int length = 0; length < 40; ++length) {
+    EXPECT_EQ(HashBytes(bytes), reference(bytes)) << length;
+    bytes += static_cast<char>(0x81 + length * 37);
+  }
+}
+
 TEST(StringMap, FindsEveryKeyAfterGrowingAndKeepsValuesInPlace) {
   CStringMap<int> map;
   std::vector<int *> values;

@@ -455,11 +455,10 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
   return nullptr;
 }
 
-/// Resolve, remembering recent results of qualified names, whose walk
+/// Resolve for a qualified name, remembering recent results: their walk
 /// costs a probe per level and component.
-const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
-  if (lowerName.size() > sizeof LookupCacheEntry::text ||
-      lowerName.find('.') == std::string_view::npos)
+const CLabel *FindQualified(std::uint32_t from, std::string_view lowerName) {
+  if (lowerName.size() > sizeof LookupCacheEntry::text)
     return Resolve(from, lowerName);
   std::uint64_t key = HashBytes(lowerName) ^ (from * 0x9E3779B97F4A7C15ull);
   LookupCacheEntry &entry = g_LookupCache[(key ^ (key >> 23)) & 511];
@@ -478,13 +477,13 @@ const CLabel *FindFrom(std::uint32_t from, std::string_view lowerName) {
 /// The name a label use was written with: a single identifier is its own
 /// name; a qualified one ("a.b.c", checked when the parameter was read) is
 /// joined into `scratch`.
-std::string_view UsedName(const CParameter &parameter, std::string &scratch) {
-  CTokenList tokens(parameter.value);
-  tokens.Advance();
+std::string_view UsedName(std::string_view encodedTokens, std::string &scratch) {
+  CTokenList tokens(encodedTokens);
+  std::string_view first = tokens.Next().text;
   if (tokens.AtEnd())
-    return parameter.first.text;
-  if (scratch.size() < parameter.value.size())
-    scratch.resize(std::max(parameter.value.size(), scratch.size() * 2));
+    return first;
+  if (scratch.size() < encodedTokens.size())
+    scratch.resize(std::max(encodedTokens.size(), scratch.size() * 2));
   char *start = scratch.data();
   char *out = start;
   tokens.Rewind();
@@ -500,13 +499,13 @@ std::string g_UsedName;
 /// The lower-cased name of a label use, joined from its tokens in one pass;
 /// `qualified` tells whether it has more than one component. The tokens'
 /// texts are never longer than their encoding, which sizes the buffer once.
-std::string_view LowerUseName(const CParameter &parameter, bool &qualified) {
+std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
   const unsigned char *lower = platform::LowerCaseTable();
-  if (g_Lower.size() < parameter.value.size())
-    g_Lower.resize(std::max(parameter.value.size(), g_Lower.size() * 2));
+  if (g_Lower.size() < encodedTokens.size())
+    g_Lower.resize(std::max(encodedTokens.size(), g_Lower.size() * 2));
   char *start = g_Lower.data();
   char *out = start;
-  CTokenList tokens(parameter.value);
+  CTokenList tokens(encodedTokens);
   std::size_t count = 0;
   while (!tokens.AtEnd()) {
     CToken token = tokens.Next();
@@ -518,12 +517,12 @@ std::string_view LowerUseName(const CParameter &parameter, bool &qualified) {
   return std::string_view(start, static_cast<std::size_t>(out - start));
 }
 
-/// FindFrom for a name whose form is known: a single name goes straight to
-/// the outward lookup.
+/// The label a name means from namespace `from`; `qualified` tells whether
+/// the name holds a ".". A single name goes straight to the outward lookup.
 const CLabel *FindName(std::uint32_t from, std::string_view lowerName,
                        bool qualified) {
   if (qualified)
-    return FindFrom(from, lowerName);
+    return FindQualified(from, lowerName);
   std::uint32_t number = FindOutward(from, lowerName, HashKey(lowerName));
   return number != kNone ? &g_Labels[number].label : nullptr;
 }
@@ -626,7 +625,8 @@ const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
     start = end + 1;
   }
   std::string lowerName = LowerCopy(name);
-  return FindFrom(from, lowerName);
+  return FindName(from, lowerName,
+                  lowerName.find('.') != std::string::npos);
 }
 
 bool DefineLabel(std::string_view name) {
@@ -694,14 +694,12 @@ std::int32_t ReferenceLabel(const CParameter &parameter) {
   EnsureGlobalNamespace();
   CountUse();
   bool qualified = false;
-  std::string_view lowerName = LowerUseName(parameter, qualified);
+  std::string_view lowerName = LowerUseName(parameter.value, qualified);
   if (const CLabel *label = FindName(g_CurrentNamespace, lowerName, qualified))
     return label->value;
-  std::string_view name = UsedName(parameter, g_UsedName);
   CLabelFixup fixup;
   fixup.nameSpace = g_CurrentNamespace;
-  // A single identifier's text lives as long as the program's lines.
-  fixup.name = name.data() == g_UsedName.data() ? g_LabelText.Store(name) : name;
+  fixup.tokens = parameter.value;
   fixup.position = GetOutputPosition();
   fixup.fileId = g_CurrentLine->FileId();
   fixup.line = g_CurrentLine->GetLineNumber();
@@ -713,12 +711,12 @@ bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
   EnsureGlobalNamespace();
   CountUse();
   bool qualified = false;
-  std::string_view lowerName = LowerUseName(parameter, qualified);
+  std::string_view lowerName = LowerUseName(parameter.value, qualified);
   if (const CLabel *label = FindName(g_CurrentNamespace, lowerName, qualified)) {
     value = label->value;
     return true;
   }
-  std::string_view name = UsedName(parameter, g_UsedName);
+  std::string_view name = UsedName(parameter.value, g_UsedName);
   ReportLineError(910, "\"" + std::string(name) +
                            "\" label must be defined before it is used here");
   return false;
@@ -729,14 +727,13 @@ void PatchLabels() {
   RefreshLabeledLinks();
   for (std::size_t i = 0; i < g_LabelFixups.size(); ++i) {
     const CLabelFixup &fixup = g_LabelFixups[i];
-    bool qualified =
-        std::memchr(fixup.name.data(), '.', fixup.name.size()) != nullptr;
-    const CLabel *label =
-        FindName(fixup.nameSpace, Lower(fixup.name, g_Lower), qualified);
+    bool qualified = false;
+    std::string_view lowerName = LowerUseName(fixup.tokens, qualified);
+    const CLabel *label = FindName(fixup.nameSpace, lowerName, qualified);
     if (label == nullptr) {
       std::string message;
       if (NextErrorIsPrinted())
-        message = "\"" + std::string(fixup.name) +
+        message = "\"" + std::string(UsedName(fixup.tokens, g_UsedName)) +
                   "\" label used without being defined";
       ReportRepeatedErrorAt(905, message, FileNameOf(fixup.fileId), fixup.line,
                             fixup.repeat);

@@ -28,7 +28,9 @@ struct CLabel {
 
 /// One use of a label that was not defined at the time.
 struct CLabelFixup {
-  std::string_view name;       ///< The dotted name as written.
+  /// The encoded tokens of the name as written (an identifier, or
+  /// identifiers joined by "." symbols); they live as long as the lines.
+  std::string_view tokens;
   std::uint64_t position = 0;  ///< Where the 4-byte value belongs.
   std::uint32_t nameSpace = 0; ///< The namespace of the use.
   std::uint32_t fileId = 0;

@@ -134,8 +134,10 @@ bool ParseShortDecimal(std::string_view text, double &value) {
       negativeExponent = text[j++] == '-';
     int exponent = 0;
     int exponentDigits = 0;
+    // Only a few digits are kept: longer exponents go to strtod.
     for (; j < text.size() && IsDigit(text[j]); ++j, ++exponentDigits)
-      exponent = exponent * 10 + (text[j] - '0');
+      if (exponentDigits < 4)
+        exponent = exponent * 10 + (text[j] - '0');
     if (exponentDigits == 0 || exponentDigits > 3)
       return false;
     scale += negativeExponent ? -exponent : exponent;

@@ -63,6 +63,9 @@ TEST(ParseDouble, ShortDecimalsAreRoundedExactlyLikeStrtod) {
   EXPECT_EQ(ParseDouble("1e22"), 1e22);
   EXPECT_EQ(ParseDouble("1e23"), 1e23);
   EXPECT_EQ(ParseDouble("  2.5"), 2.5);
+  // Long exponents, found by fuzzing: no overflow on the way to strtod.
+  EXPECT_EQ(ParseDouble("1e32147483647"), std::strtod("1e32147483647", nullptr));
+  EXPECT_EQ(ParseDouble("1e-99999999999"), 0.0);
 }
 
 TEST(ParseDouble, ReadsOnlyDecimalSyntax) {

@@ -424,34 +424,31 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
       cached = nullptr;
     }
   }
+  // Remembers where the qualifier resolves from `from` (kNone: nowhere).
+  auto remember = [&](std::uint32_t level, std::uint32_t target) {
+    cached->generation = g_NamespaceGeneration;
+    cached->from = from;
+    cached->level = level;
+    cached->target = target;
+    cached->length = static_cast<std::uint8_t>(qualifier.size());
+    std::memcpy(cached->text, qualifier.data(), qualifier.size());
+    cached = nullptr;
+  };
   bool resolved = false;
   for (std::uint32_t level = start;; level = g_Namespaces[level].parent) {
     std::uint32_t target = resolve(level);
     if (target != kNone) {
       resolved = true;
-      if (cached != nullptr) {
-        cached->generation = g_NamespaceGeneration;
-        cached->from = from;
-        cached->level = level;
-        cached->target = target;
-        cached->length = static_cast<std::uint8_t>(qualifier.size());
-        std::memcpy(cached->text, qualifier.data(), qualifier.size());
-        cached = nullptr;
-      }
+      if (cached != nullptr)
+        remember(level, target);
       if (CLabel *label = FindIn(target, name, hash))
         return label;
     }
     if (level == kGlobal)
       break;
   }
-  if (!resolved && cached != nullptr && start == from) {
-    cached->generation = g_NamespaceGeneration;
-    cached->from = from;
-    cached->level = kGlobal;
-    cached->target = kNone;
-    cached->length = static_cast<std::uint8_t>(qualifier.size());
-    std::memcpy(cached->text, qualifier.data(), qualifier.size());
-  }
+  if (!resolved && cached != nullptr && start == from)
+    remember(kGlobal, kNone);
   return nullptr;
 }
 

@@ -347,9 +347,9 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
   auto number = static_cast<std::uint32_t>(g_Namespaces.size());
   const NamespaceInfo &parent = g_Namespaces[g_CurrentNamespace];
   const NamespaceInfo &jump = g_Namespaces[parent.jump];
-  std::uint32_t farther = parent.depth - jump.depth == jump.depth - g_Namespaces[jump.jump].depth
-                              ? jump.jump
-                              : g_CurrentNamespace;
+  bool evenSteps =
+      parent.depth - jump.depth == jump.depth - g_Namespaces[jump.jump].depth;
+  std::uint32_t farther = evenSteps ? jump.jump : g_CurrentNamespace;
   g_Namespaces.push_back({g_LabelText.Store(lowerName), g_CurrentNamespace,
                           parent.depth + 1, farther,
                           LabeledLinkBelow(g_CurrentNamespace), CNameIndex(),

@@ -181,17 +181,20 @@ FERROX_ALWAYS_INLINE bool MayBeMacro(std::string_view name) {
                                      lower[static_cast<unsigned char>(name.back())]));
 }
 
-} // namespace
-
-CMacro *FindMacro(std::string_view name) {
-  if (!MayBeMacro(name))
-    return nullptr;
+/// FindMacro for a name that MayBeMacro let through.
+CMacro *LookUpMacro(std::string_view name) {
   const unsigned char *lower = platform::LowerCaseTable();
   g_LowerName.resize(name.size());
   for (std::size_t i = 0; i < name.size(); ++i)
     g_LowerName[i] = static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
   std::unique_ptr<CMacro> *found = g_Macros.Find(g_LowerName);
   return found != nullptr ? found->get() : nullptr;
+}
+
+} // namespace
+
+CMacro *FindMacro(std::string_view name) {
+  return MayBeMacro(name) ? LookUpMacro(name) : nullptr;
 }
 
 void ClearMacros() {
@@ -230,7 +233,7 @@ void ExpandMacros(CSourceLine &line) {
     first = line.GetCursor();
     CToken token = line.Next();
     if (token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text) &&
-        FindMacro(token.text) != nullptr) {
+        LookUpMacro(token.text) != nullptr) {
       found = true;
       break;
     }
@@ -267,8 +270,9 @@ void ExpandMacros(CSourceLine &line) {
     CTokenList::Cursor at = top.tokens.GetCursor();
     CToken token = top.tokens.Current();
     top.tokens.Advance();
-    CMacro *macro =
-        token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text) ? FindMacro(token.text) : nullptr;
+    CMacro *macro = token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text)
+                        ? LookUpMacro(token.text)
+                        : nullptr;
     if (macro != nullptr && macro->Empty()) {
       ReportErrorAt(801, "\"" + macro->Name() + "\" cannot expand empty macro",
                     line.FileName(), line.GetLineNumber());

@@ -32,8 +32,9 @@ inline std::uint64_t HashBytes(std::string_view bytes) {
     p += 8;
     left -= 8;
   }
-  // The last 0 to 7 bytes, byte i at bits 8i, read in at most two loads:
-  // overlapping bytes land on the same bits with the same values.
+  // The last 0 to 7 bytes, byte i at bits 8i (the hosts are little-endian),
+  // read in at most two loads: overlapping bytes land on the same bits with
+  // the same values.
   std::uint64_t tail = 0;
   if (left >= 4) {
     std::uint32_t low;
@@ -44,7 +45,8 @@ inline std::uint64_t HashBytes(std::string_view bytes) {
   } else if (left >= 2) {
     std::uint16_t low;
     std::memcpy(&low, p, 2);
-    tail = low | (std::uint64_t{static_cast<unsigned char>(p[left - 1])} << (8 * (left - 1)));
+    std::uint64_t last = static_cast<unsigned char>(p[left - 1]);
+    tail = low | (last << (8 * (left - 1)));
   } else if (left == 1) {
     tail = static_cast<unsigned char>(p[0]);
   }

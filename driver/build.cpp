@@ -14,6 +14,7 @@
 #include "preprocessor/preprocessor.h"
 #include "source/lexer.h"
 #include "source/token.h"
+#include "util/block_supply.h"
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/platform.h"
@@ -102,6 +103,7 @@ int RunFerrox(int argc, const char *const *argv) {
 
 void ResetAllState() {
   ResetSourceLines();
+  ResetBlockSupply();
   ResetLexer();
   ResetMacros();
   ResetPreprocessor();

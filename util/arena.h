@@ -7,9 +7,10 @@
 #ifndef FERROX_UTIL_ARENA_H
 #define FERROX_UTIL_ARENA_H
 
-#include <cstddef>
+#include "util/block_supply.h"
 #include "util/platform.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <cstdint>
@@ -17,14 +18,17 @@
 #include <string_view>
 #include <vector>
 
-/// A block of raw memory; blocks of kLargeBlock bytes are aligned so the
+/// A block of raw memory. Blocks of exactly kLargeBlock bytes come from the
+/// block supply, faulted in ahead of use; other large ones are aligned so the
 /// system can back them with huge pages.
 class CMemoryBlock {
 public:
-  static constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
+  static constexpr std::size_t kLargeBlock = kLargeBlockSize;
 
   explicit CMemoryBlock(std::size_t size) : m_Size(size) {
-    if (size >= kLargeBlock) {
+    if (size == kLargeBlock) {
+      m_Data = TakeLargeBlock();
+    } else if (size > kLargeBlock) {
       m_Data = static_cast<std::uint8_t *>(
           ::operator new(size, std::align_val_t(kLargeBlock)));
       platform::AdviseHugePages(m_Data, size);
@@ -33,7 +37,9 @@ public:
     }
   }
   ~CMemoryBlock() {
-    if (m_Size >= kLargeBlock)
+    if (m_Size == kLargeBlock)
+      FreeLargeBlock(m_Data);
+    else if (m_Size > kLargeBlock)
       ::operator delete(m_Data, std::align_val_t(kLargeBlock));
     else
       ::operator delete(m_Data);

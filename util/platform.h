@@ -85,6 +85,15 @@ inline bool SameFile(const FileIdentity &a, const FileIdentity &b) {
 /// pages, so filling it costs few page faults. Only a hint.
 void AdviseHugePages(void *block, std::size_t size);
 
+/// A thread started by StartThread.
+struct Thread;
+/// Runs `work(context)` on a new thread and returns it; nullptr when no
+/// thread could be started (the caller then does the work itself). Every
+/// thread started must be joined.
+Thread *StartThread(void (*work)(void *), void *context);
+/// Waits until `thread` has finished and releases it.
+void JoinThread(Thread *thread);
+
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -169,6 +170,34 @@ void AdviseHugePages(void *block, std::size_t size) {
   (void)block;
   (void)size;
 #endif
+}
+
+struct Thread {
+  pthread_t id;
+  void (*work)(void *);
+  void *context;
+};
+
+namespace {
+void *RunThread(void *thread) {
+  auto *self = static_cast<Thread *>(thread);
+  self->work(self->context);
+  return nullptr;
+}
+} // namespace
+
+Thread *StartThread(void (*work)(void *), void *context) {
+  auto *thread = new Thread{pthread_t(), work, context};
+  if (pthread_create(&thread->id, nullptr, RunThread, thread) != 0) {
+    delete thread;
+    return nullptr;
+  }
+  return thread;
+}
+
+void JoinThread(Thread *thread) {
+  pthread_join(thread->id, nullptr);
+  delete thread;
 }
 
 std::string ModulePath() {

@@ -173,6 +173,36 @@ FileIdentity IdentityOfPath(const std::string &path) {
 
 void AdviseHugePages(void *, std::size_t) {}
 
+struct Thread {
+  HANDLE handle;
+  void (*work)(void *);
+  void *context;
+};
+
+namespace {
+DWORD WINAPI RunThread(LPVOID thread) {
+  auto *self = static_cast<Thread *>(thread);
+  self->work(self->context);
+  return 0;
+}
+} // namespace
+
+Thread *StartThread(void (*work)(void *), void *context) {
+  auto *thread = new Thread{nullptr, work, context};
+  thread->handle = CreateThread(nullptr, 0, RunThread, thread, 0, nullptr);
+  if (thread->handle == nullptr) {
+    delete thread;
+    return nullptr;
+  }
+  return thread;
+}
+
+void JoinThread(Thread *thread) {
+  WaitForSingleObject(thread->handle, INFINITE);
+  CloseHandle(thread->handle);
+  delete thread;
+}
+
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {

@@ -1,0 +1,36 @@
+//===- util/block_supply.h - Large blocks faulted in ahead of use -*- C++ -*-===//
+//
+// The token storage and the line list take memory in large blocks, and a
+// program of a million lines fills some fifty of them. The system zeroes
+// every page on its first touch, which would cost the lexer a fifth of its
+// time; instead, while one block fills, a helper thread touches the pages of
+// the next, so the zeroing runs on another core.
+//
+//===----------------------------------------------------------------------===//
+#ifndef FERROX_UTIL_BLOCK_SUPPLY_H
+#define FERROX_UTIL_BLOCK_SUPPLY_H
+
+#include <cstddef>
+#include <cstdint>
+
+/// Size and alignment of the blocks TakeLargeBlock returns.
+inline constexpr std::size_t kLargeBlockSize = std::size_t{2} << 20;
+
+/// A block of kLargeBlockSize bytes aligned to its size (so the system can
+/// back it with huge pages), uninitialised. Freed with FreeLargeBlock.
+std::uint8_t *TakeLargeBlock();
+void FreeLargeBlock(std::uint8_t *block);
+
+/// How many blocks have been taken since the last reset, and how many of
+/// them had been prepared by the helper thread.
+struct BlockSupplyCounts {
+  std::uint64_t taken = 0;
+  std::uint64_t prepared = 0;
+};
+BlockSupplyCounts GetBlockSupplyCounts();
+
+/// Waits for the helper thread, frees the block it prepared and starts the
+/// counts again.
+void ResetBlockSupply();
+
+#endif // FERROX_UTIL_BLOCK_SUPPLY_H

@@ -1,0 +1,62 @@
+//===- util/block_supply_test.cpp - Tests of the large block supply -------===//
+
+#include "util/block_supply.h"
+
+#include "util/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void AddOne(void *counter) { ++*static_cast<int *>(counter); }
+
+TEST(Threads, EveryStartedThreadRunsItsWorkBeforeItIsJoined) {
+  std::vector<int> counters(8, 0);
+  std::vector<platform::Thread *> threads;
+  for (int &counter : counters)
+    threads.push_back(platform::StartThread(AddOne, &counter));
+  for (platform::Thread *thread : threads) {
+    ASSERT_NE(thread, nullptr);
+    platform::JoinThread(thread);
+  }
+  for (int counter : counters)
+    EXPECT_EQ(counter, 1);
+}
+
+TEST(BlockSupply, BlocksAreAlignedDistinctAndWholeAfterTheHelperStarts) {
+  ResetBlockSupply();
+  std::vector<std::uint8_t *> blocks;
+  for (int i = 0; i < 6; ++i) {
+    std::uint8_t *block = TakeLargeBlock();
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % kLargeBlockSize, 0u);
+    // Every byte is usable, the first and last included.
+    std::memset(block, i + 1, kLargeBlockSize);
+    blocks.push_back(block);
+  }
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    EXPECT_EQ(blocks[i][0], i + 1);
+    EXPECT_EQ(blocks[i][kLargeBlockSize - 1], i + 1);
+  }
+  BlockSupplyCounts counts = GetBlockSupplyCounts();
+  EXPECT_EQ(counts.taken, 6u);
+  // The first blocks are allocated directly; later ones were prepared.
+  EXPECT_GE(counts.prepared, 3u);
+  EXPECT_LT(counts.prepared, 6u);
+  for (std::uint8_t *block : blocks)
+    FreeLargeBlock(block);
+  ResetBlockSupply();
+  EXPECT_EQ(GetBlockSupplyCounts().taken, 0u);
+}
+
+TEST(BlockSupply, ASmallUserStartsNoHelper) {
+  ResetBlockSupply();
+  std::uint8_t *block = TakeLargeBlock();
+  FreeLargeBlock(block);
+  EXPECT_EQ(GetBlockSupplyCounts().prepared, 0u);
+  ResetBlockSupply();
+}
+
+} // namespace

@@ -149,7 +149,9 @@ bool CommandData(CSourceLine &line, std::int32_t kind) {
   bool isSigned = false;
   bool integer = IntegerKindInfo(kind, width, isSigned);
   CPendingBytes pending;
-  CParameter parameter;
+  // Kept between lines: most data lines hold plain numbers only and need
+  // no parameter, and clearing one for every line costs.
+  static CParameter parameter;
   while (!line.AtEnd()) {
     // Plain decimal numbers, by far the most common values, are converted
     // here and written together; everything else goes through the general

@@ -61,20 +61,18 @@ public:
     }
   }
 
-  /// Adds `number` under `hash`; `hashOf(n)` gives the hash of an earlier
-  /// number when the index grows.
-  template <class HashOf>
-  void Insert(const CKeyHash &hash, std::uint32_t number, HashOf hashOf) {
+  /// Adds `number` under `hash`; `homeOf(n)` gives the home of an earlier
+  /// number when the index grows (its tag stays in the slot).
+  template <class HomeOf>
+  void Insert(const CKeyHash &hash, std::uint32_t number, HomeOf homeOf) {
     if ((m_Count + 1) * 2 > m_Slots.size()) {
       std::vector<std::uint64_t> old = std::move(m_Slots);
       m_Slots.assign(old.empty() ? 4 : old.size() * 2, 0);
       for (std::uint64_t slot : old)
-        if (slot != 0) {
-          auto earlier = static_cast<std::uint32_t>(slot & kIndexMask) - 1;
-          Place(hashOf(earlier), earlier);
-        }
+        if (slot != 0)
+          Place(homeOf(static_cast<std::uint32_t>(slot & kIndexMask) - 1), slot);
     }
-    Place(hash, number);
+    Place(hash.home, hash.tag | (std::uint64_t{number} + 1));
     ++m_Count;
   }
 
@@ -82,12 +80,12 @@ private:
   static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
   static constexpr std::uint64_t kIndexMask = 0x00000000FFFFFFFFull;
 
-  void Place(const CKeyHash &hash, std::uint32_t number) {
+  void Place(std::uint64_t home, std::uint64_t slot) {
     std::size_t mask = m_Slots.size() - 1;
-    std::size_t i = hash.home & mask;
+    std::size_t i = home & mask;
     while (m_Slots[i] != 0)
       i = (i + 1) & mask;
-    m_Slots[i] = hash.tag | (std::uint64_t{number} + 1);
+    m_Slots[i] = slot;
   }
 
   std::vector<std::uint64_t> m_Slots;
@@ -129,6 +127,9 @@ struct LabelEntry {
   /// The next label of the same name in a namespace other than the global
   /// one (see g_NestedNames), or kNone.
   std::uint32_t nextNested;
+  /// The low bits of the name's home slot: indexes grow without hashing
+  /// their names again (no index has 2^32 slots).
+  std::uint32_t home;
   CLabel label;
 };
 
@@ -355,7 +356,7 @@ std::uint32_t EnterNamespace(std::string_view lowerName) {
                           LabeledLinkBelow(g_CurrentNamespace), CNameIndex(),
                           CNameIndex()});
   g_Namespaces[g_CurrentNamespace].children.Insert(
-      hash, number, [](std::uint32_t n) { return HashKey(g_Namespaces[n].lowerName); });
+      hash, number, [](std::uint32_t n) { return HashKey(g_Namespaces[n].lowerName).home; });
   ++g_NamespaceGeneration;
   ++g_LookupGeneration;
   return number;
@@ -492,12 +493,26 @@ std::string_view UsedName(std::string_view encodedTokens, std::string &scratch) 
 }
 
 std::string g_UsedName;
+/// The lower-cased name of a use that is one short identifier.
+char g_ShortUse[tokencode::kLongLength];
 
 /// The lower-cased name of a label use, joined from its tokens in one pass;
 /// `qualified` tells whether it has more than one component. The tokens'
 /// texts are never longer than their encoding, which sizes the buffer once.
 std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
   const unsigned char *lower = platform::LowerCaseTable();
+  // Most uses are one short identifier: its text is the rest of the stream.
+  auto header = encodedTokens.empty() ? std::uint8_t{0xFF}
+                                      : static_cast<std::uint8_t>(encodedTokens[0]);
+  std::size_t length = header & 0x3F;
+  if (header >> 6 == TOKEN_IDENTIFIER && length < tokencode::kLongLength &&
+      length + 1 == encodedTokens.size() && length <= sizeof g_ShortUse) {
+    qualified = false;
+    for (std::size_t i = 0; i < length; ++i)
+      g_ShortUse[i] = static_cast<char>(
+          lower[static_cast<unsigned char>(encodedTokens[i + 1])]);
+    return std::string_view(g_ShortUse, length);
+  }
   if (g_Lower.size() < encodedTokens.size())
     g_Lower.resize(std::max(encodedTokens.size(), g_Lower.size() * 2));
   char *start = g_Lower.data();
@@ -664,13 +679,14 @@ bool DefineLabel(std::string_view name) {
   CLabel label;
   label.value = GetOffset();
   g_Labels.push_back(
-      {storedName, writtenName, g_CurrentScope, g_CurrentNamespace, kNone, label});
-  auto hashOf = [](std::uint32_t n) { return HashKey(g_Labels[n].lowerName); };
-  g_Namespaces[g_CurrentNamespace].labels.Insert(hash, number, hashOf);
+      {storedName, writtenName, g_CurrentScope, g_CurrentNamespace, kNone,
+       static_cast<std::uint32_t>(hash.home), label});
+  auto homeOf = [](std::uint32_t n) { return std::uint64_t{g_Labels[n].home}; };
+  g_Namespaces[g_CurrentNamespace].labels.Insert(hash, number, homeOf);
   if (nested) {
     std::uint32_t first = FirstNested(lowerName, hash);
     if (first == kNone) {
-      g_NestedNames.Insert(hash, number, hashOf);
+      g_NestedNames.Insert(hash, number, homeOf);
     } else {
       g_Labels[number].nextNested = g_Labels[first].nextNested;
       g_Labels[first].nextNested = number;

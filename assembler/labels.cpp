@@ -517,8 +517,35 @@ std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
     g_Lower.resize(std::max(encodedTokens.size(), g_Lower.size() * 2));
   char *start = g_Lower.data();
   char *out = start;
-  CTokenList tokens(encodedTokens);
+  // Short tokens are decoded in place: a header and its text.
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(encodedTokens.data());
+  const std::uint8_t *end = bytes + encodedTokens.size();
   std::size_t count = 0;
+  bool longToken = false;
+  for (; bytes < end; ++count) {
+    std::uint8_t token = *bytes++;
+    std::uint8_t low = token & 0x3F;
+    if (token >> 6 == TOKEN_SYMBOL) {
+      *out++ = tokencode::kSymbols[low];
+      continue;
+    }
+    if (low == tokencode::kLongLength) {
+      longToken = true;
+      break;
+    }
+    for (std::uint8_t i = 0; i < low; ++i)
+      out[i] = static_cast<char>(lower[bytes[i]]);
+    out += low;
+    bytes += low;
+  }
+  if (!longToken) {
+    qualified = count > 1;
+    return std::string_view(start, static_cast<std::size_t>(out - start));
+  }
+  // A long token: the general decoder, from the start.
+  out = start;
+  CTokenList tokens(encodedTokens);
+  count = 0;
   while (!tokens.AtEnd()) {
     CToken token = tokens.Next();
     for (char c : token.text)

@@ -310,9 +310,10 @@ std::uint64_t g_NamespaceGeneration = 1;
 /// either is added.
 std::uint64_t g_LookupGeneration = 1;
 
-/// Recent lookups of qualified names and their results. A program uses the
-/// same names many times in a row (a block's variables), and a forward use
-/// fails the same way each time until its label appears.
+/// Recent lookups of qualified uses and their results, by the uses' tokens.
+/// A program uses the same names many times in a row (a block's
+/// variables), and a forward use fails the same way each time until its
+/// label appears.
 struct LookupCacheEntry {
   std::uint64_t generation = 0;
   std::uint32_t from = 0;
@@ -453,25 +454,6 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
   return nullptr;
 }
 
-/// Resolve for a qualified name, remembering recent results: their walk
-/// costs a probe per level and component.
-const CLabel *FindQualified(std::uint32_t from, std::string_view lowerName) {
-  if (lowerName.size() > sizeof LookupCacheEntry::text)
-    return Resolve(from, lowerName);
-  std::uint64_t key = HashBytes(lowerName) ^ (from * 0x9E3779B97F4A7C15ull);
-  LookupCacheEntry &entry = g_LookupCache[(key ^ (key >> 23)) & 511];
-  if (entry.generation == g_LookupGeneration && entry.from == from &&
-      std::string_view(entry.text, entry.length) == lowerName)
-    return entry.label;
-  const CLabel *label = Resolve(from, lowerName);
-  entry.generation = g_LookupGeneration;
-  entry.from = from;
-  entry.length = static_cast<std::uint8_t>(lowerName.size());
-  std::memcpy(entry.text, lowerName.data(), lowerName.size());
-  entry.label = label;
-  return label;
-}
-
 /// The name a label use was written with: a single identifier is its own
 /// name; a qualified one ("a.b.c", checked when the parameter was read) is
 /// joined into `scratch`.
@@ -561,9 +543,40 @@ std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
 const CLabel *FindName(std::uint32_t from, std::string_view lowerName,
                        bool qualified) {
   if (qualified)
-    return FindQualified(from, lowerName);
+    return Resolve(from, lowerName);
   std::uint32_t number = FindOutward(from, lowerName, HashKey(lowerName));
   return number != kNone ? &g_Labels[number].label : nullptr;
+}
+
+/// The label a use means from namespace `from`, given the use's encoded
+/// tokens. Qualified uses are remembered by their tokens as written: a hit
+/// needs neither lower-casing nor a walk (a use written in another case is
+/// merely remembered apart).
+const CLabel *FindUse(std::uint32_t from, std::string_view encodedTokens) {
+  LookupCacheEntry *entry = nullptr;
+  // A single identifier is looked up directly; everything else that fits
+  // is remembered.
+  if (encodedTokens.size() <= sizeof entry->text &&
+      static_cast<std::uint8_t>(encodedTokens[0]) + std::size_t{1} !=
+          encodedTokens.size()) {
+    std::uint64_t key = HashBytes(encodedTokens) ^ (from * 0x9E3779B97F4A7C15ull);
+    entry = &g_LookupCache[(key ^ (key >> 23)) & 511];
+    if (entry->generation == g_LookupGeneration && entry->from == from &&
+        entry->length == encodedTokens.size() &&
+        std::memcmp(entry->text, encodedTokens.data(), encodedTokens.size()) == 0)
+      return entry->label;
+  }
+  bool qualified = false;
+  std::string_view lowerName = LowerUseName(encodedTokens, qualified);
+  const CLabel *label = FindName(from, lowerName, qualified);
+  if (entry != nullptr && qualified) {
+    entry->generation = g_LookupGeneration;
+    entry->from = from;
+    entry->length = static_cast<std::uint8_t>(encodedTokens.size());
+    std::memcpy(entry->text, encodedTokens.data(), encodedTokens.size());
+    entry->label = label;
+  }
+  return label;
 }
 
 } // namespace
@@ -733,9 +746,7 @@ void CountLabelUses(std::uint64_t count) {
 std::int32_t ReferenceLabel(const CParameter &parameter) {
   EnsureGlobalNamespace();
   CountUse();
-  bool qualified = false;
-  std::string_view lowerName = LowerUseName(parameter.value, qualified);
-  if (const CLabel *label = FindName(g_CurrentNamespace, lowerName, qualified))
+  if (const CLabel *label = FindUse(g_CurrentNamespace, parameter.value))
     return label->value;
   CLabelFixup fixup;
   fixup.nameSpace = g_CurrentNamespace;
@@ -750,9 +761,7 @@ std::int32_t ReferenceLabel(const CParameter &parameter) {
 bool ReferenceDefinedLabel(const CParameter &parameter, std::int32_t &value) {
   EnsureGlobalNamespace();
   CountUse();
-  bool qualified = false;
-  std::string_view lowerName = LowerUseName(parameter.value, qualified);
-  if (const CLabel *label = FindName(g_CurrentNamespace, lowerName, qualified)) {
+  if (const CLabel *label = FindUse(g_CurrentNamespace, parameter.value)) {
     value = label->value;
     return true;
   }
@@ -767,9 +776,7 @@ void PatchLabels() {
   RefreshLabeledLinks();
   for (std::size_t i = 0; i < g_LabelFixups.size(); ++i) {
     const CLabelFixup &fixup = g_LabelFixups[i];
-    bool qualified = false;
-    std::string_view lowerName = LowerUseName(fixup.tokens, qualified);
-    const CLabel *label = FindName(fixup.nameSpace, lowerName, qualified);
+    const CLabel *label = FindUse(fixup.nameSpace, fixup.tokens);
     if (label == nullptr) {
       std::string message;
       if (NextErrorIsPrinted())

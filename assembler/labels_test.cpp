@@ -2,6 +2,7 @@
 
 #include "assembler/labels.h"
 
+#include "assembler/values.h"
 #include "driver/build.h"
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
@@ -189,12 +190,34 @@ TEST_F(LabelsTest, LookupsAtAnyDepthFollowTheOutwardRule) {
         EXPECT_EQ(ValueFrom(current, name), GetOffset());
         model[current][name] = GetOffset();
       }
-    } else {
+    } else if (action < 9) {
       const std::string &from = opened[pick(static_cast<int>(opened.size()))];
       std::string name = names[pick(26)];
       if (pick(2) == 0)
         name = std::string(spaces[pick(3)]) + "." + name;
       ASSERT_EQ(ValueFrom(from, name), lookup(from, name)) << from << " " << name;
+    } else {
+      // A use in the current namespace, as an instruction's parameter
+      // makes it: remembered lookups must follow every new label.
+      // Written in upper case now and then: the lookup ignores case.
+      bool upper = pick(2) == 0;
+      std::string qualifier = spaces[pick(3)];
+      std::string name = names[pick(26)];
+      CTokenWriter writer;
+      writer.Append(TOKEN_IDENTIFIER, upper ? std::string(1, qualifier[0] - 32) : qualifier);
+      writer.Append(TOKEN_SYMBOL, ".");
+      writer.Append(TOKEN_IDENTIFIER, name);
+      m_Lines.push_back(std::string(writer.Bytes()));
+      CParameter use;
+      use.value = m_Lines.back();
+      std::string written = qualifier + "." + name;
+      std::int32_t value = -1;
+      bool found = ReferenceDefinedLabel(use, value);
+      int expected = lookup(current, written);
+      ASSERT_EQ(found, expected != -1) << current << " " << written;
+      if (found) {
+        ASSERT_EQ(value, expected) << current << " " << written;
+      }
     }
     SetOffset(step + 1);
   }
@@ -224,6 +247,35 @@ TEST_F(LabelsTest, EveryLabelIsFoundAfterItsIndexGrewManyTimes) {
   EXPECT_NE(m_Output.find("904: \"label69999\" label already defined"),
             std::string::npos)
       << m_Output;
+}
+
+TEST_F(LabelsTest, AUseFailedBeforeItsLabelExistedFindsItAfterwards) {
+  auto use = [&](std::string_view qualifier, std::string_view name,
+                 std::int32_t &value) {
+    CTokenWriter writer;
+    writer.Append(TOKEN_IDENTIFIER, qualifier);
+    writer.Append(TOKEN_SYMBOL, ".");
+    writer.Append(TOKEN_IDENTIFIER, name);
+    m_Lines.push_back(std::string(writer.Bytes()));
+    CParameter parameter;
+    parameter.value = m_Lines.back();
+    return ReferenceDefinedLabel(parameter, value);
+  };
+  Open("a");
+  Open("b"); // a.b exists from now on; reopening it adds no namespace
+  Close();
+  std::int32_t value = -1;
+  EXPECT_FALSE(use("b", "x", value));
+  EXPECT_FALSE(use("B", "X", value));
+  Open("b");
+  Define("x", 42);
+  Close();
+  EXPECT_TRUE(use("b", "x", value));
+  EXPECT_EQ(value, 42);
+  value = -1;
+  EXPECT_TRUE(use("B", "X", value));
+  EXPECT_EQ(value, 42);
+  Close();
 }
 
 } // namespace

@@ -347,10 +347,11 @@ if [ "$run_scaling" -eq 1 ]; then
   section "Scaling (data programs; the time of an empty program is taken off as start-up)"
   for ((rep = 1; rep <= reps; rep++)); do
     run_once ferrox-empty "$ferrox" empty.tvs "$out/empty.img" -nodisk -nobootinfo
+    # Every size is measured here, in turns, even the one compared with the
+    # peers above: times taken at different moments would compare the
+    # machine's load rather than the sizes.
     for size in "${scale_sizes[@]}"; do
-      # The data program of the comparison above is measured already.
-      [ "$size" -eq "$lines" ] && continue
-      run_once "ferrox-data-$size" "$ferrox" "data-$size.tvs" "$out/data-$size.img" -nodisk -nobootinfo
+      run_once "ferrox-scale-$size" "$ferrox" "data-$size.tvs" "$out/data-$size.img" -nodisk -nobootinfo
     done
   done
   empty_s=$(seconds ferrox-empty || true)
@@ -361,7 +362,7 @@ if [ "$run_scaling" -eq 1 ]; then
   fastest_per_line=()
   empty_fastest=$(measured ferrox-empty && sort -g "$scratch/results/ferrox-empty" | awk 'NR == 1 { print $1 }')
   for size in "${scale_sizes[@]}"; do
-    key="ferrox-data-$size"
+    key="ferrox-scale-$size"
     if ! measured "$key"; then
       printf '%10s %10s\n' "$size" "failed"
       [ -s "$scratch/results/$key" ] && show_failure "$key"

@@ -8,9 +8,10 @@
 
 namespace {
 
-/// Blocks taken before the helper starts: small programs need only a few
-/// and are not worth a thread.
-constexpr std::uint64_t kBlocksBeforeHelper = 2;
+/// Blocks taken before the helper starts: every build takes two (the first
+/// lines and tokens), and small programs need no more and are not worth a
+/// thread.
+constexpr std::uint64_t kBlocksBeforeHelper = 3;
 /// The page size the touches step by; touching more often than the system's
 /// pages costs nothing but a few stores.
 constexpr std::size_t kTouchStep = 4096;
@@ -22,7 +23,12 @@ struct BlockSupply {
   platform::Thread *helper = nullptr;
   BlockSupplyCounts counts;
 
-  ~BlockSupply() { Reset(); }
+  /// At the end of the program a helper still at work is left to it: the
+  /// process ends it, and waiting would only delay the exit.
+  ~BlockSupply() {
+    if (helper == nullptr)
+      Reset();
+  }
 
   /// Waits for the helper; the spare block is then ready.
   void Join() {

@@ -556,7 +556,7 @@ const CLabel *FindUse(std::uint32_t from, std::string_view encodedTokens) {
   LookupCacheEntry *entry = nullptr;
   // A single identifier is looked up directly; everything else that fits
   // is remembered.
-  if (encodedTokens.size() <= sizeof entry->text &&
+  if (!encodedTokens.empty() && encodedTokens.size() <= sizeof entry->text &&
       static_cast<std::uint8_t>(encodedTokens[0]) + std::size_t{1} !=
           encodedTokens.size()) {
     std::uint64_t key = HashBytes(encodedTokens) ^ (from * 0x9E3779B97F4A7C15ull);

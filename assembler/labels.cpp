@@ -120,8 +120,8 @@ struct ScopeInfo {
 };
 
 struct LabelEntry {
-  std::string_view lowerName;
-  std::string_view name;  ///< As written at the definition.
+  /// As written at the definition; lookups compare it without case.
+  std::string_view name;
   std::uint32_t scope;    ///< The open scope at the definition.
   std::uint32_t nameSpace;
   /// The next label of the same name in a namespace other than the global
@@ -198,12 +198,23 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+/// Whether `name` lower-cased is `lowerName`.
+bool SameNameNoCase(std::string_view name, std::string_view lowerName) {
+  if (name.size() != lowerName.size())
+    return false;
+  const unsigned char *lower = platform::LowerCaseTable();
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (lower[static_cast<unsigned char>(name[i])] != static_cast<unsigned char>(lowerName[i]))
+      return false;
+  return true;
+}
+
 /// The number of the label `lowerName` defined directly in namespace
 /// `nameSpace`, or kNone.
 std::uint32_t FindNumberIn(std::uint32_t nameSpace, std::string_view lowerName,
                            const CKeyHash &hash) {
   return g_Namespaces[nameSpace].labels.Find(
-      hash, [&](std::uint32_t n) { return SameName(g_Labels[n].lowerName, lowerName); });
+      hash, [&](std::uint32_t n) { return SameNameNoCase(g_Labels[n].name, lowerName); });
 }
 
 /// The label `lowerName` defined directly in namespace `nameSpace`.
@@ -234,7 +245,7 @@ std::string FullName(std::uint32_t scope, std::string_view name) {
 /// one, or kNone.
 std::uint32_t FirstNested(std::string_view lowerName, const CKeyHash &hash) {
   return g_NestedNames.Find(hash, [&](std::uint32_t n) {
-    return SameName(g_Labels[n].lowerName, lowerName);
+    return SameNameNoCase(g_Labels[n].name, lowerName);
   });
 }
 
@@ -712,15 +723,11 @@ bool DefineLabel(std::string_view name) {
       return refuse(outer);
   }
   auto number = static_cast<std::uint32_t>(g_Labels.size());
-  std::string_view storedName = g_LabelText.Store(lowerName);
-  // Most names are written in lower case: share the stored bytes.
-  std::string_view writtenName =
-      name == storedName ? storedName : g_LabelText.Store(name);
+  std::string_view storedName = g_LabelText.Store(name);
   CLabel label;
   label.value = GetOffset();
-  g_Labels.push_back(
-      {storedName, writtenName, g_CurrentScope, g_CurrentNamespace, kNone,
-       static_cast<std::uint32_t>(hash.home), label});
+  g_Labels.push_back({storedName, g_CurrentScope, g_CurrentNamespace, kNone,
+                      static_cast<std::uint32_t>(hash.home), label});
   auto homeOf = [](std::uint32_t n) { return std::uint64_t{g_Labels[n].home}; };
   g_Namespaces[g_CurrentNamespace].labels.Insert(hash, number, homeOf);
   if (nested) {

@@ -23,12 +23,11 @@ struct BlockSupply {
   platform::Thread *helper = nullptr;
   BlockSupplyCounts counts;
 
-  /// At the end of the program a helper still at work is left to it: the
-  /// process ends it, and waiting would only delay the exit.
-  ~BlockSupply() {
-    if (helper == nullptr)
-      Reset();
-  }
+  /// A helper still at work is waited for: a thread left running into the
+  /// end of the process is not safe everywhere (under wine it makes the
+  /// runtime complain). It is at most one block's faulting, and a program
+  /// that needs no more than its first blocks never starts a helper.
+  ~BlockSupply() { Reset(); }
 
   /// Waits for the helper; the spare block is then ready.
   void Join() {

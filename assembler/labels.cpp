@@ -486,29 +486,29 @@ std::string_view UsedName(std::string_view encodedTokens, std::string &scratch) 
 }
 
 std::string g_UsedName;
-/// The lower-cased name of a use that is one short identifier.
-char g_ShortUse[tokencode::kLongLength];
+/// The lower-cased name of the last use; its own buffer, so it keeps the
+/// size of the longest use instead of following every label's name.
+std::string g_LowerUse;
 
 /// The lower-cased name of a label use, joined from its tokens in one pass;
 /// `qualified` tells whether it has more than one component. The tokens'
 /// texts are never longer than their encoding, which sizes the buffer once.
 std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
   const unsigned char *lower = platform::LowerCaseTable();
+  if (g_LowerUse.size() < encodedTokens.size())
+    g_LowerUse.resize(std::max(encodedTokens.size(), g_LowerUse.size() * 2));
+  char *start = g_LowerUse.data();
   // Most uses are one short identifier: its text is the rest of the stream.
   auto header = encodedTokens.empty() ? std::uint8_t{0xFF}
                                       : static_cast<std::uint8_t>(encodedTokens[0]);
   std::size_t length = header & 0x3F;
   if (header >> 6 == TOKEN_IDENTIFIER && length < tokencode::kLongLength &&
-      length + 1 == encodedTokens.size() && length <= sizeof g_ShortUse) {
+      length + 1 == encodedTokens.size()) {
     qualified = false;
     for (std::size_t i = 0; i < length; ++i)
-      g_ShortUse[i] = static_cast<char>(
-          lower[static_cast<unsigned char>(encodedTokens[i + 1])]);
-    return std::string_view(g_ShortUse, length);
+      start[i] = static_cast<char>(lower[static_cast<unsigned char>(encodedTokens[i + 1])]);
+    return std::string_view(start, length);
   }
-  if (g_Lower.size() < encodedTokens.size())
-    g_Lower.resize(std::max(encodedTokens.size(), g_Lower.size() * 2));
-  char *start = g_Lower.data();
   char *out = start;
   // Short tokens are decoded in place: a header and its text.
   const auto *bytes = reinterpret_cast<const std::uint8_t *>(encodedTokens.data());

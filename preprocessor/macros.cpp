@@ -21,8 +21,6 @@ namespace {
 
 /// Macros by lower-cased name.
 CStringMap<std::unique_ptr<CMacro>> g_Macros;
-/// First bytes (lower-cased) and the longest length of all macro names:
-/// most identifiers are ruled out without hashing.
 /// Names of macros by length, first and last letter: most identifiers are
 /// ruled out without lower-casing or hashing them.
 std::bitset<4096> g_NameShapes;
@@ -184,10 +182,12 @@ FERROX_ALWAYS_INLINE bool MayBeMacro(std::string_view name) {
 /// FindMacro for a name that MayBeMacro let through.
 CMacro *LookUpMacro(std::string_view name) {
   const unsigned char *lower = platform::LowerCaseTable();
-  g_LowerName.resize(name.size());
+  if (g_LowerName.size() < name.size())
+    g_LowerName.resize(name.size());
+  char *out = g_LowerName.data();
   for (std::size_t i = 0; i < name.size(); ++i)
-    g_LowerName[i] = static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
-  std::unique_ptr<CMacro> *found = g_Macros.Find(g_LowerName);
+    out[i] = static_cast<char>(lower[static_cast<unsigned char>(name[i])]);
+  std::unique_ptr<CMacro> *found = g_Macros.Find(std::string_view(out, name.size()));
   return found != nullptr ? found->get() : nullptr;
 }
 
@@ -228,17 +228,19 @@ void ExpandMacros(CSourceLine &line) {
     return;
   line.Rewind();
   CTokenList::Cursor first = 0;
-  bool found = false;
+  // The macro found by the scan: the first token examined below is its
+  // name, which is not looked up again.
+  CMacro *found = nullptr;
   while (!line.AtEnd()) {
     first = line.GetCursor();
     CToken token = line.Next();
-    if (token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text) &&
-        LookUpMacro(token.text) != nullptr) {
-      found = true;
-      break;
+    if (token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text)) {
+      found = LookUpMacro(token.text);
+      if (found != nullptr)
+        break;
     }
   }
-  if (!found)
+  if (found == nullptr)
     return;
   line.SetCursor(first);
 
@@ -270,9 +272,10 @@ void ExpandMacros(CSourceLine &line) {
     CTokenList::Cursor at = top.tokens.GetCursor();
     CToken token = top.tokens.Current();
     top.tokens.Advance();
-    CMacro *macro = token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text)
-                        ? LookUpMacro(token.text)
-                        : nullptr;
+    CMacro *macro = found;
+    found = nullptr;
+    if (macro == nullptr && token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text))
+      macro = LookUpMacro(token.text);
     if (macro != nullptr && macro->Empty()) {
       ReportErrorAt(801, "\"" + macro->Name() + "\" cannot expand empty macro",
                     line.FileName(), line.GetLineNumber());

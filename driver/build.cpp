@@ -10,6 +10,7 @@
 #include "image/image_writer.h"
 #include "instructions/instruction_set.h"
 #include "markup/include_directories.h"
+#include "preprocessor/include_ahead.h"
 #include "preprocessor/macros.h"
 #include "preprocessor/preprocessor.h"
 #include "source/lexer.h"
@@ -74,9 +75,14 @@ bool BuildProgram(const std::string &source, const std::string &destination,
     return false;
   if (!LoadSourceFile(ProgramDirectory() + "std.tvh", nullptr, "", 0))
     return false;
-  if (!LoadSourceFile(g_SourcePath, nullptr, "", 0))
-    return false;
-  if (!Preprocess())
+  // The large files the main file includes are lexed on a helper thread
+  // while the main thread lexes and preprocesses the lines before them.
+  BeginIncludeNotes();
+  bool loaded = LoadSourceFile(g_SourcePath, nullptr, "", 0);
+  EndIncludeNotes();
+  bool preprocessed = loaded && Preprocess();
+  StopLexingAhead();
+  if (!preprocessed)
     return false;
   if (!AssembleAndFinish(noDisk, noBootInfo))
     return false;

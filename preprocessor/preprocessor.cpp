@@ -3,6 +3,7 @@
 #include "preprocessor/preprocessor.h"
 
 #include "driver/diagnostics.h"
+#include "preprocessor/include_ahead.h"
 #include "preprocessor/include_files.h"
 #include "preprocessor/macros.h"
 #include "source/lexer.h"
@@ -139,7 +140,9 @@ void HandleInclude(CSourceLine &line) {
   }
   ++g_IncludedFiles;
   CLineList::Position first = CLineList::kNoPosition;
-  LoadSourceFile(path, &first, file, lineNumber, depth);
+  CLexedFile *ahead = TakeLexedAhead(path);
+  if (ahead == nullptr || !AdoptLexedFile(*ahead, &first, depth))
+    LoadSourceFile(path, &first, file, lineNumber, depth);
   // Lines stored before a lexing failure are preprocessed like the others.
   if (first != CLineList::kNoPosition)
     g_SourceLines.SetCursor(first);
@@ -207,4 +210,7 @@ bool Preprocess() {
   return result;
 }
 
-void ResetPreprocessor() { g_IncludedFiles = 0; }
+void ResetPreprocessor() {
+  g_IncludedFiles = 0;
+  ResetIncludeAhead();
+}

@@ -6,6 +6,7 @@
 #include "image/image_writer.h"
 #include "util/numbers.h"
 #include "util/paths.h"
+#include "util/text.h"
 
 #include <array>
 #include <cstring>
@@ -20,6 +21,7 @@ std::int32_t g_LexLine = 0;
 std::int32_t g_SourceLineCount = 0;
 std::int32_t g_SourceFileCount = 0;
 std::int32_t g_SourceSize = 0;
+void (*g_NoteInclude)(std::string_view name) = nullptr;
 
 namespace {
 
@@ -64,20 +66,30 @@ bool IsHexDigit(char c) {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The state of the line being lexed is per thread: a file can be lexed
+// ahead on a helper thread while the program's own lexing goes on.
+
 /// Encoded tokens of the line being lexed, written straight into the token
 /// storage. The room reserved always covers the worst case of the line
 /// (every byte a one-byte token with its header), so appending needs no
 /// capacity checks.
-std::uint8_t *g_LineOut = nullptr;
-std::uint8_t *g_LineStart = nullptr;
+thread_local std::uint8_t *g_LineOut = nullptr;
+thread_local std::uint8_t *g_LineStart = nullptr;
 /// IdentifierMask of the identifiers of the line being lexed.
-std::uint32_t g_LineIdentifiers = 0;
+thread_local std::uint32_t g_LineIdentifiers = 0;
 /// Decoded text of a string with escapes.
-std::string g_StringText;
+thread_local std::string g_StringText;
+/// While a file is lexed ahead: its own token storage, and whether any of
+/// its lines would have reported a message (it is then lexed again the
+/// usual way, which reports it).
+thread_local CArena *t_AheadTokens = nullptr;
+thread_local bool t_AheadFailed = false;
 
 void BeginLine(std::size_t length) {
-  g_LineStart = g_LineOut =
-      ReserveTokens(2 * length + tokencode::kMaxOverhead);
+  std::size_t room = 2 * length + tokencode::kMaxOverhead;
+  g_LineStart = g_LineOut = t_AheadTokens != nullptr
+                                ? t_AheadTokens->Reserve(room)
+                                : ReserveTokens(room);
   g_LineIdentifiers = 0;
 }
 
@@ -124,6 +136,10 @@ FERROX_ALWAYS_INLINE void EmitText(TokenKind kind, std::string_view text) {
 }
 
 void ReportLexError(int code, std::string_view message) {
+  if (t_AheadTokens != nullptr) {
+    t_AheadFailed = true;
+    return;
+  }
   ReportErrorAt(code, message, g_LexFile, g_LexLine);
 }
 
@@ -230,17 +246,13 @@ void AddWrapping(std::int32_t &counter, std::uint64_t delta) {
 
 namespace {
 
-/// TokenizeLine for a line whose byte after the end, text[text.size()], is
-/// readable and starts no token (a CR, an LF or a stand-in).
-bool LexLine(std::string_view text, std::uint32_t fileId,
-             std::int32_t lineNumber, CLineList::Position *position,
-             std::int32_t includeDepth) {
-  if (fileId != g_LexFileId) {
-    g_LexFile = FileNameOf(fileId);
-    g_LexFileId = fileId;
-  }
-  g_LexLine = lineNumber;
-  *position = CLineList::kNoPosition;
+enum class Scan { kNoTokens, kTokens, kBadStart };
+
+/// Lexes `text` into new room in the token storage, from g_LineStart to
+/// g_LineOut. The byte after the end, text[text.size()], must be readable
+/// and start no token (a CR, an LF or a stand-in). kBadStart: a byte that
+/// starts no token comes before the first token.
+Scan ScanLine(std::string_view text) {
   BeginLine(text.size());
 
   const char *bytes = text.data();
@@ -269,14 +281,40 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
       // A line that has tokens keeps them and loading goes on; a line that
       // starts with the bad byte ends the file.
       if (LineEmpty())
-        return false;
+        return Scan::kBadStart;
       break;
     }
     i = SkipRun(bytes, i, kBlank);
   }
+  return LineEmpty() ? Scan::kNoTokens : Scan::kTokens;
+}
 
-  if (LineEmpty())
-    return true;
+/// Notes the file name of a line that reads `include "name"`.
+void NoteInclude(const CSourceLine &stored) {
+  CTokenList line(stored.Encoded());
+  CToken word = line.Next();
+  if (word.text.size() != 7 || word.kind != TOKEN_IDENTIFIER ||
+      !EqualsNoCase(word.text, "include") || line.AtEnd())
+    return;
+  CToken name = line.Next();
+  if (name.kind == TOKEN_STRING)
+    g_NoteInclude(name.text);
+}
+
+/// TokenizeLine for a line whose byte after the end, text[text.size()], is
+/// readable and starts no token (a CR, an LF or a stand-in).
+bool LexLine(std::string_view text, std::uint32_t fileId,
+             std::int32_t lineNumber, CLineList::Position *position,
+             std::int32_t includeDepth) {
+  if (fileId != g_LexFileId) {
+    g_LexFile = FileNameOf(fileId);
+    g_LexFileId = fileId;
+  }
+  g_LexLine = lineNumber;
+  *position = CLineList::kNoPosition;
+  Scan scan = ScanLine(text);
+  if (scan != Scan::kTokens)
+    return scan == Scan::kNoTokens;
   CLineList::LineIndex index = g_SourceLines.NewLine(fileId, lineNumber);
   CSourceLine &line = g_SourceLines.Line(index);
   line.SetTokens(CommitTokens(
@@ -285,6 +323,11 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
   line.m_Identifiers = g_LineIdentifiers;
   *position = g_SourceLines.InsertBeforeCursor(index);
   AddWrapping(g_SourceLineCount, 1);
+  // Include directives are spotted by their first token's header: one byte
+  // compared for every other line.
+  if (g_NoteInclude != nullptr && includeDepth == 0 &&
+      static_cast<std::uint8_t>(line.Encoded()[0]) == ((TOKEN_IDENTIFIER << 6) | 7))
+    NoteInclude(line);
   return true;
 }
 
@@ -307,12 +350,11 @@ namespace {
 /// to be in memory at once.
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
-/// Splits a file's bytes into lines and lexes them, block after block.
-class CLineSplitter {
+/// Splits a file's bytes into lines, block after block, and hands each line
+/// with its number to `Sink::Line`, which returns false to stop.
+template <class Sink> class CLineSplitter {
 public:
-  CLineSplitter(std::uint32_t fileId, std::int32_t depth,
-                CLineList::Position *firstLine)
-      : m_FileId(fileId), m_Depth(depth), m_FirstLine(firstLine) {}
+  explicit CLineSplitter(Sink &sink) : m_Sink(sink) {}
 
   /// Lexes the complete lines of `bytes[0, size)`, all of them at the end of
   /// the file; returns how many bytes were used (the rest is an unfinished
@@ -345,7 +387,9 @@ public:
                                       : nextLF;
       if (end == size && !atEnd)
         return start;
-      if (end > start && !LexLine(std::string_view(bytes + start, end - start))) {
+      if (end > start &&
+          !m_Sink.Line(std::string_view(bytes + start, end - start),
+                       static_cast<std::int32_t>(m_LineNumber))) {
         ok = false;
         return start;
       }
@@ -364,14 +408,23 @@ public:
     return start;
   }
 
-  CLineList::Position First() const { return m_First; }
-  std::int32_t Stored() const { return m_Stored; }
-
 private:
-  bool LexLine(std::string_view text) {
+  Sink &m_Sink;
+  // Line numbers are counted in 32 bits and wrap rather than overflow.
+  std::uint32_t m_LineNumber = 1;
+  bool m_AfterCR = false;
+};
+
+/// Stores lines into the program, before the cursor of g_SourceLines.
+class CProgramSink {
+public:
+  CProgramSink(std::uint32_t fileId, std::int32_t depth,
+               CLineList::Position *firstLine)
+      : m_FileId(fileId), m_Depth(depth), m_FirstLine(firstLine) {}
+
+  bool Line(std::string_view text, std::int32_t number) {
     CLineList::Position position;
-    if (!::LexLine(text, m_FileId, static_cast<std::int32_t>(m_LineNumber),
-                   &position, m_Depth))
+    if (!LexLine(text, m_FileId, number, &position, m_Depth))
       return false;
     if (position != CLineList::kNoPosition) {
       if (m_First == CLineList::kNoPosition)
@@ -383,15 +436,83 @@ private:
     return true;
   }
 
+  CLineList::Position First() const { return m_First; }
+  std::int32_t Stored() const { return m_Stored; }
+
+private:
   std::uint32_t m_FileId;
   std::int32_t m_Depth;
   CLineList::Position *m_FirstLine;
   CLineList::Position m_First = CLineList::kNoPosition;
   std::int32_t m_Stored = 0;
-  // Line numbers are counted in 32 bits and wrap rather than overflow.
-  std::uint32_t m_LineNumber = 1;
-  bool m_AfterCR = false;
 };
+
+/// Keeps the lines of a file lexed ahead in the file's own storage.
+class CAheadSink {
+public:
+  explicit CAheadSink(CLexedFile &file) : m_File(file) {}
+
+  bool Line(std::string_view text, std::int32_t number) {
+    Scan scan = ScanLine(text);
+    if (scan == Scan::kBadStart || t_AheadFailed)
+      return false;
+    if (scan == Scan::kTokens) {
+      auto size = static_cast<std::uint32_t>(g_LineOut - g_LineStart);
+      t_AheadTokens->Commit(size);
+      m_File.lines.push_back({g_LineStart, size, number, g_LineIdentifiers});
+    }
+    return true;
+  }
+
+private:
+  CLexedFile &m_File;
+};
+
+enum class ReadEnd { kDone, kLexFailed, kReadFailed };
+
+/// Reads `file` to its end into `block`, handing the bytes to `splitter`.
+/// kReadFailed: the file could not be read, or holds more than `room`
+/// bytes. kLexFailed: lexing stopped; the rest was read only to count its
+/// bytes. `total` receives the bytes read.
+template <class Splitter>
+ReadEnd ReadAndLex(platform::FileHandle file, std::uint64_t room,
+                   std::vector<char> &block, Splitter &splitter,
+                   std::uint64_t &total) {
+  // One byte more than the data: a stand-in line end after the last line.
+  if (block.size() < kReadBlock + 1)
+    block.resize(kReadBlock + 1);
+  std::size_t used = 0;
+  total = 0;
+  bool lexing = true;
+  for (;;) {
+    if (used == block.size() - 1)
+      block.resize(block.size() * 2); // a line longer than a block
+    std::size_t got = 0;
+    bool read = platform::ReadBytes(file, block.data() + used,
+                                    block.size() - 1 - used, &got);
+    total += got;
+    if (!read || total > room)
+      return ReadEnd::kReadFailed;
+    bool atEnd = got == 0;
+    used += got;
+    block[used] = '\n';
+    if (lexing) {
+      bool ok;
+      std::size_t done = splitter.Lex(block.data(), used, atEnd, ok);
+      if (!ok) {
+        lexing = false;
+        used = 0;
+      } else {
+        std::memmove(block.data(), block.data() + done, used - done);
+        used -= done;
+      }
+    } else {
+      used = 0;
+    }
+    if (atEnd)
+      return lexing ? ReadEnd::kDone : ReadEnd::kLexFailed;
+  }
+}
 
 /// Takes back the lines a failed read stored, as if the file was never read;
 /// the cursor ends where it was before the file.
@@ -400,6 +521,11 @@ void RemoveLines(CLineList::Position first, std::int32_t count) {
   for (std::int32_t i = 0; i < count; ++i)
     g_SourceLines.RemoveCurrent();
   AddWrapping(g_SourceLineCount, 0u - static_cast<std::uint32_t>(count));
+}
+
+/// The room left for sources in this build.
+std::uint64_t SourceRoom() {
+  return kMaxSourceSize - static_cast<std::uint32_t>(g_SourceSize);
 }
 
 } // namespace
@@ -419,8 +545,7 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   };
   // The sources of a build may add up to no more than one file may hold,
   // however often files are included.
-  std::uint64_t room =
-      kMaxSourceSize - static_cast<std::uint32_t>(g_SourceSize);
+  std::uint64_t room = SourceRoom();
   platform::FileHandle file = platform::OpenForRead(path);
   if (file == platform::kNoFile || platform::FileSizeOf(file) > room) {
     platform::CloseFile(file);
@@ -428,57 +553,87 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   }
   ProtectFromOverwrite(platform::IdentityOfFile(file));
 
-  CLineSplitter splitter(InternFileName(FileNamePart(path)), includeDepth,
-                         firstLine);
-  // One byte more than the data: a stand-in line end after the last line.
+  CProgramSink sink(InternFileName(FileNamePart(path)), includeDepth,
+                    firstLine);
+  CLineSplitter<CProgramSink> splitter(sink);
   // The block is kept between files: included files are many and small.
   static std::vector<char> block;
-  if (block.size() < kReadBlock + 1)
-    block.resize(kReadBlock + 1);
-  std::size_t used = 0;
   std::uint64_t total = 0;
-  bool lexing = true;
-  for (;;) {
-    if (used == block.size() - 1)
-      block.resize(block.size() * 2); // a line longer than a block
-    std::size_t got = 0;
-    bool read = platform::ReadBytes(file, block.data() + used,
-                                    block.size() - 1 - used, &got);
-    total += got;
-    if (!read || total > room) {
-      // As if the file could not be read at all: nothing of it stays.
-      platform::CloseFile(file);
-      if (splitter.First() != CLineList::kNoPosition)
-        RemoveLines(splitter.First(), splitter.Stored());
-      if (firstLine != nullptr)
-        *firstLine = CLineList::kNoPosition;
-      return fail();
-    }
-    bool atEnd = got == 0;
-    used += got;
-    block[used] = '\n';
-    if (lexing) {
-      bool ok;
-      std::size_t done = splitter.Lex(block.data(), used, atEnd, ok);
-      if (!ok) {
-        // The rest of the file is not lexed, but its size still counts.
-        lexing = false;
-        used = 0;
-      } else {
-        std::memmove(block.data(), block.data() + done, used - done);
-        used -= done;
-      }
-    } else {
-      used = 0;
-    }
-    if (atEnd)
-      break;
-  }
+  ReadEnd end = ReadAndLex(file, room, block, splitter, total);
   platform::CloseFile(file);
+  if (end == ReadEnd::kReadFailed) {
+    // As if the file could not be read at all: nothing of it stays.
+    if (sink.First() != CLineList::kNoPosition)
+      RemoveLines(sink.First(), sink.Stored());
+    if (firstLine != nullptr)
+      *firstLine = CLineList::kNoPosition;
+    return fail();
+  }
+  // A file whose lexing failed still counts its size.
   AddWrapping(g_SourceSize, total);
-  if (!lexing)
+  if (end == ReadEnd::kLexFailed)
     return false;
   AddWrapping(g_SourceFileCount, 1);
+  return true;
+}
+
+void LexFileAhead(CLexedFile &file) {
+  file.ok = false;
+  file.lines.clear();
+  platform::FileHandle handle = platform::OpenForRead(file.path);
+  if (handle == platform::kNoFile)
+    return;
+  std::uint64_t size = platform::FileSizeOf(handle);
+  if (size > kMaxSourceSize) {
+    platform::CloseFile(handle);
+    return;
+  }
+  file.identity = platform::IdentityOfFile(handle);
+  file.tokens = std::make_unique<CArena>(kAheadTokenBlock);
+  // Lines are seldom shorter than this; a few more take a regrowth.
+  file.lines.reserve(static_cast<std::size_t>(size / 24) + 16);
+  t_AheadTokens = file.tokens.get();
+  t_AheadFailed = false;
+  CAheadSink sink(file);
+  CLineSplitter<CAheadSink> splitter(sink);
+  std::vector<char> block;
+  std::uint64_t total = 0;
+  ReadEnd end = ReadAndLex(handle, kMaxSourceSize, block, splitter, total);
+  platform::CloseFile(handle);
+  t_AheadTokens = nullptr;
+  file.size = total;
+  file.ok = end == ReadEnd::kDone && !t_AheadFailed;
+  if (!file.ok) {
+    file.lines = std::vector<CLexedFile::Line>();
+    file.tokens.reset();
+  }
+}
+
+bool AdoptLexedFile(CLexedFile &file, CLineList::Position *firstLine,
+                    std::int32_t includeDepth) {
+  if (firstLine != nullptr)
+    *firstLine = CLineList::kNoPosition;
+  if (!file.ok || file.size > SourceRoom())
+    return false;
+  ProtectFromOverwrite(file.identity);
+  std::uint32_t fileId = InternFileName(FileNamePart(file.path));
+  for (const CLexedFile::Line &lexed : file.lines) {
+    CLineList::LineIndex index = g_SourceLines.NewLine(fileId, lexed.number);
+    CSourceLine &line = g_SourceLines.Line(index);
+    line.SetTokens(std::string_view(reinterpret_cast<const char *>(lexed.tokens),
+                                    lexed.size));
+    line.SetIncludeDepth(includeDepth);
+    line.m_Identifiers = lexed.identifiers;
+    CLineList::Position position = g_SourceLines.InsertBeforeCursor(index);
+    if (firstLine != nullptr && *firstLine == CLineList::kNoPosition)
+      *firstLine = position;
+  }
+  AddWrapping(g_SourceLineCount, file.lines.size());
+  AddWrapping(g_SourceSize, file.size);
+  AddWrapping(g_SourceFileCount, 1);
+  KeepTokenStorage(std::move(file.tokens));
+  file.lines = std::vector<CLexedFile::Line>();
+  file.ok = false;
   return true;
 }
 
@@ -489,4 +644,5 @@ void ResetLexer() {
   g_SourceLineCount = 0;
   g_SourceFileCount = 0;
   g_SourceSize = 0;
+  g_NoteInclude = nullptr;
 }

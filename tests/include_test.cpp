@@ -92,4 +92,31 @@ TEST_F(Ferrox, LinesBeforeALexingFailureInAnIncludeArePreprocessed) {
   EXPECT_EQ(Normalized(result.lines)[2], "Macros       : defined - 1, used - 2");
 }
 
+TEST_F(Ferrox, LargeIncludedFilesGiveTheSameImageAndMessagesInOrder) {
+  // Files this large are lexed on a helper thread while the main file is
+  // preprocessed; what the user sees must not depend on it.
+  std::string clean;
+  while (clean.size() < (std::size_t{300} << 10))
+    clean += "data1u 7\n";
+  const std::size_t lines = clean.size() / 9;
+  Write("clean.tvh", clean);
+  Write("broken.tvh", clean + "data0s \"\\q\"\n");
+  RunResult good = Assemble("data1u 1\ninclude \"clean.tvh\"\ndata1u 2\n",
+                            {"-nodisk", "-nobootinfo"});
+  EXPECT_EQ(good.status, 0) << good.output;
+  EXPECT_EQ(Read("out.img"), B({1}) + std::string(lines, '\x07') + B({2}));
+
+  RunResult bad = Assemble("bogus\ninclude \"clean.tvh\"\ninclude \"broken.tvh\"\n"
+                           "include \"clean.tvh\"\n");
+  EXPECT_EQ(Messages(bad.lines),
+            (Lines{"broken.tvh (" + std::to_string(lines + 1) +
+                       "): error 403: Unknown escape character",
+                   "prog.src (1): error 900: \"bogus\" unknown command or "
+                   "instruction"}));
+  EXPECT_EQ(Normalized(bad.lines)[5],
+            "Source       : lines - " + std::to_string(3 * lines + 5) +
+                ", files - 5, size - " + std::to_string(3 * clean.size() + 12 + 67) +
+                " (900kB)");
+}
+
 } // namespace

@@ -200,6 +200,11 @@ void JoinThread(Thread *thread) {
   delete thread;
 }
 
+void SleepBriefly() {
+  timespec pause{0, 100000};
+  nanosleep(&pause, nullptr);
+}
+
 std::string ModulePath() {
   // The link's target can be of any length: grow the buffer until it fits.
   std::vector<char> buffer(256);

@@ -203,6 +203,8 @@ void JoinThread(Thread *thread) {
   delete thread;
 }
 
+void SleepBriefly() { Sleep(1); }
+
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {

@@ -1,0 +1,164 @@
+//===- preprocessor/include_ahead.cpp - Included files lexed ahead --------===//
+
+#include "preprocessor/include_ahead.h"
+
+#include "preprocessor/include_files.h"
+#include "util/platform.h"
+
+#include <atomic>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
+
+namespace {
+
+/// At most this many files, and this many bytes in all, are lexed ahead;
+/// at most this many names are looked at.
+constexpr std::size_t kMaxAheadFiles = 256;
+constexpr std::uint64_t kMaxAheadBytes = std::uint64_t{1} << 30;
+constexpr std::size_t kMaxNamesSeen = 4096;
+
+/// Where a file stands. The helper moves it from kPending to kLexing to
+/// kDone; the main thread moves it from kPending to kSkipped when it needs
+/// the file before the helper started on it, and then lexes it itself.
+enum State : int { kPending, kLexing, kDone, kSkipped };
+
+struct AheadFile {
+  CLexedFile file;
+  std::atomic<int> state{kPending};
+  /// Taken by an include directive (main thread only).
+  bool taken = false;
+};
+
+/// The files to lex ahead, in the order noted. The main thread fills slot
+/// g_FileCount and then publishes it by raising the count; the helper reads
+/// only slots below the count it has seen.
+std::unique_ptr<AheadFile> g_Files[kMaxAheadFiles];
+std::atomic<std::size_t> g_FileCount{0};
+/// Set when no more files will be noted, or the helper must stop.
+std::atomic<bool> g_NotesEnded{false};
+std::atomic<bool> g_Stop{false};
+platform::Thread *g_Helper = nullptr;
+
+std::unordered_set<std::string> g_NamesSeen;
+std::uint64_t g_AheadBytes = 0;
+std::int32_t g_Taken = 0;
+
+void LexFiles(void *) {
+  std::size_t next = 0;
+  while (!g_Stop.load(std::memory_order_relaxed)) {
+    if (next == g_FileCount.load(std::memory_order_acquire)) {
+      if (g_NotesEnded.load(std::memory_order_acquire) &&
+          next == g_FileCount.load(std::memory_order_acquire))
+        return;
+      platform::SleepBriefly();
+      continue;
+    }
+    AheadFile &ahead = *g_Files[next++];
+    int expected = kPending;
+    if (!ahead.state.compare_exchange_strong(expected, kLexing,
+                                             std::memory_order_acq_rel))
+      continue;
+    try {
+      LexFileAhead(ahead.file);
+    } catch (...) {
+      // Out of memory here only means the directive lexes the file itself.
+      ahead.file.ok = false;
+    }
+    ahead.state.store(kDone, std::memory_order_release);
+  }
+}
+
+/// g_NoteInclude while notes are taken.
+void NoteInclude(std::string_view name) {
+  std::size_t count = g_FileCount.load(std::memory_order_relaxed);
+  if (count == kMaxAheadFiles || g_NamesSeen.size() >= kMaxNamesSeen ||
+      !g_NamesSeen.emplace(name).second)
+    return;
+  std::string path = FindIncludeFile(name);
+  if (path.empty())
+    return;
+  platform::FileHandle file = platform::OpenForRead(path);
+  if (file == platform::kNoFile)
+    return;
+  std::uint64_t size = platform::FileSizeOf(file);
+  platform::CloseFile(file);
+  if (size < kMinAheadFileSize || size > kMaxAheadBytes - g_AheadBytes)
+    return;
+  g_AheadBytes += size;
+  g_Files[count] = std::make_unique<AheadFile>();
+  g_Files[count]->file.path = std::move(path);
+  g_FileCount.store(count + 1, std::memory_order_release);
+  if (g_Helper == nullptr) {
+    g_Helper = platform::StartThread(LexFiles, nullptr);
+    // Without a helper, nothing noted is lexed ahead.
+    if (g_Helper == nullptr)
+      g_NoteInclude = nullptr;
+  }
+}
+
+} // namespace
+
+void BeginIncludeNotes() {
+  StopLexingAhead();
+  g_NoteInclude = NoteInclude;
+}
+
+void EndIncludeNotes() {
+  g_NoteInclude = nullptr;
+  g_NotesEnded.store(true, std::memory_order_release);
+}
+
+CLexedFile *TakeLexedAhead(const std::string &path) {
+  std::size_t count = g_FileCount.load(std::memory_order_relaxed);
+  for (std::size_t i = 0; i < count; ++i) {
+    AheadFile &ahead = *g_Files[i];
+    if (ahead.taken || ahead.file.path != path)
+      continue;
+    ahead.taken = true;
+    // Not started yet (or no helper could be started): the directive does
+    // not wait for it.
+    int expected = kPending;
+    if (ahead.state.compare_exchange_strong(expected, kSkipped,
+                                            std::memory_order_acq_rel))
+      return nullptr;
+    while (ahead.state.load(std::memory_order_acquire) != kDone)
+      platform::SleepBriefly();
+    if (!ahead.file.ok)
+      return nullptr;
+    ++g_Taken;
+    return &ahead.file;
+  }
+  return nullptr;
+}
+
+void StopLexingAhead() {
+  g_NoteInclude = nullptr;
+  if (g_Helper != nullptr) {
+    g_Stop.store(true);
+    platform::JoinThread(g_Helper);
+    g_Helper = nullptr;
+  }
+  for (std::size_t i = 0; i < g_FileCount.load(); ++i)
+    g_Files[i].reset();
+  g_FileCount.store(0);
+  g_NotesEnded.store(false);
+  g_Stop.store(false);
+  g_NamesSeen.clear();
+  g_AheadBytes = 0;
+}
+
+void FinishLexingAheadForTesting() {
+  EndIncludeNotes();
+  if (g_Helper != nullptr) {
+    platform::JoinThread(g_Helper);
+    g_Helper = nullptr;
+  }
+}
+
+std::int32_t LexedAheadFilesTaken() { return g_Taken; }
+
+void ResetIncludeAhead() {
+  StopLexingAhead();
+  g_Taken = 0;
+}

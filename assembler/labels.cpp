@@ -198,10 +198,59 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+/// Whether the system lower-cases the bytes of identifiers (letters,
+/// digits and "_") the ASCII way, as nearly every system does: names of up
+/// to 8 bytes are then lower-cased and compared as whole words.
+bool ComputeAsciiLowerCase() {
+  const unsigned char *lower = platform::LowerCaseTable();
+  for (int c = 0; c < 128; ++c) {
+    bool letter = c >= 'A' && c <= 'Z';
+    bool part = letter || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    if (part && lower[c] != (letter ? c + ('a' - 'A') : c))
+      return false;
+  }
+  return true;
+}
+const bool g_AsciiLowerCase = ComputeAsciiLowerCase();
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+/// The bytes of a word lower-cased, for bytes below 0x80: each byte from
+/// 'A' to 'Z' gains 0x20 (no carry crosses a byte).
+std::uint64_t LowerWord(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  std::uint64_t atLeastA = word + kOnes * (0x80 - 'A');
+  std::uint64_t aboveZ = word + kOnes * (0x80 - 'Z' - 1);
+  return word | ((atLeastA & ~aboveZ & kHighBits) >> 2);
+}
+
+/// Lower-cases `name` into `buffer` and hashes it in registers when it is
+/// an ASCII name of 1 to 8 bytes, as most label names are; false otherwise.
+bool LowerShortName(std::string_view name, char (&buffer)[8],
+                    std::string_view &lowerName, CKeyHash &hash) {
+  if (name.empty() || name.size() > 8 || !g_AsciiLowerCase)
+    return false;
+  std::uint64_t word = LoadShortKey(name.data(), name.size());
+  if ((word & kHighBits) != 0)
+    return false;
+  word = LowerWord(word);
+  // The hosts are little-endian: the word's bytes are the name's in order.
+  std::memcpy(buffer, &word, sizeof buffer);
+  lowerName = std::string_view(buffer, name.size());
+  hash = HashShortKey(word, name.size());
+  return true;
+}
+
 /// Whether `name` lower-cased is `lowerName`.
-bool SameNameNoCase(std::string_view name, std::string_view lowerName) {
+FERROX_ALWAYS_INLINE bool SameNameNoCase(std::string_view name, std::string_view lowerName) {
   if (name.size() != lowerName.size())
     return false;
+  if (name.size() <= 8 && !name.empty() && g_AsciiLowerCase) {
+    std::uint64_t word = LoadShortKey(name.data(), name.size());
+    // Label names are identifiers, ASCII; anything else takes the table.
+    if ((word & kHighBits) == 0)
+      return LowerWord(word) == LoadShortKey(lowerName.data(), lowerName.size());
+  }
   const unsigned char *lower = platform::LowerCaseTable();
   for (std::size_t i = 0; i < name.size(); ++i)
     if (lower[static_cast<unsigned char>(name[i])] != static_cast<unsigned char>(lowerName[i]))
@@ -564,6 +613,19 @@ const CLabel *FindName(std::uint32_t from, std::string_view lowerName,
 /// needs neither lower-casing nor a walk (a use written in another case is
 /// merely remembered apart).
 const CLabel *FindUse(std::uint32_t from, std::string_view encodedTokens) {
+  // One short identifier, the most common use, is lower-cased and hashed
+  // in a register.
+  if (encodedTokens.size() >= 2 && encodedTokens.size() <= 9 &&
+      static_cast<std::uint8_t>(encodedTokens[0]) ==
+          ((TOKEN_IDENTIFIER << 6) | (encodedTokens.size() - 1))) {
+    static char buffer[8];
+    std::string_view lowerName;
+    CKeyHash hash;
+    if (LowerShortName(encodedTokens.substr(1), buffer, lowerName, hash)) {
+      std::uint32_t number = FindOutward(from, lowerName, hash);
+      return number != kNone ? &g_Labels[number].label : nullptr;
+    }
+  }
   LookupCacheEntry *entry = nullptr;
   // A single identifier is looked up directly; everything else that fits
   // is remembered.
@@ -694,8 +756,13 @@ const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
 
 bool DefineLabel(std::string_view name) {
   EnsureGlobalNamespace();
-  std::string_view lowerName = Lower(name, g_Lower);
-  CKeyHash hash = HashKey(lowerName);
+  static char buffer[8];
+  std::string_view lowerName;
+  CKeyHash hash;
+  if (!LowerShortName(name, buffer, lowerName, hash)) {
+    lowerName = Lower(name, g_Lower);
+    hash = HashKey(lowerName);
+  }
   // Refuses the definition for the label `outer`, or kNone when the name is
   // taken here. Past the printed errors only the count matters: no message
   // is built, which in a deep namespace would cost its whole path.

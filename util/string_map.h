@@ -73,6 +73,39 @@ inline CKeyHash HashKey(std::string_view key) {
   return {prefix + last * 3, (mixed ^ (mixed >> 31)) & 0xFFFFFFFF00000000ull};
 }
 
+/// The 1 to 8 bytes at `p` as one little-endian word (the rest zero), read
+/// in at most two loads that stay within the bytes.
+inline std::uint64_t LoadShortKey(const char *p, std::size_t size) {
+  if (size >= 4) {
+    std::uint32_t low;
+    std::uint32_t high;
+    std::memcpy(&low, p, 4);
+    std::memcpy(&high, p + size - 4, 4);
+    return low | (std::uint64_t{high} << (8 * (size - 4)));
+  }
+  if (size >= 2) {
+    std::uint16_t low;
+    std::memcpy(&low, p, 2);
+    return low | (std::uint64_t{static_cast<unsigned char>(p[size - 1])} << (8 * (size - 1)));
+  }
+  return size == 1 ? static_cast<unsigned char>(p[0]) : 0;
+}
+
+/// HashKey of a key of 1 to 8 bytes held in a word (LoadShortKey), without
+/// touching memory.
+inline CKeyHash HashShortKey(std::uint64_t word, std::size_t size) {
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  // HashBytes of the first size - 1 bytes, then the last byte, as HashKey.
+  std::size_t prefixSize = size - 1;
+  std::uint64_t prefixBytes =
+      prefixSize == 0 ? 0 : word & (~std::uint64_t{0} >> (64 - 8 * prefixSize));
+  std::uint64_t prefix = (prefixSize * kMultiplier ^ prefixBytes) * kMultiplier;
+  prefix ^= prefix >> 29;
+  std::uint64_t last = (word >> (8 * prefixSize)) & 0xFF;
+  std::uint64_t mixed = (prefix ^ (last * 0xFF51AFD7ED558CCDull)) * 0xC4CEB9FE1A85EC53ull;
+  return {prefix + last * 3, (mixed ^ (mixed >> 31)) & 0xFFFFFFFF00000000ull};
+}
+
 /// Entries live in insertion order in a chunked list, so pointers to values
 /// stay valid as the map grows; the hash index holds 8 bytes per slot (a
 /// 32-bit hash tag and the entry number), which keeps lookups cache-friendly

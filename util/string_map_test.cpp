@@ -35,6 +35,27 @@ TEST(HashBytes, WideLoadsHashLikeBytePacking) {
   }
 }
 
+TEST(HashKey, ShortKeysInAWordHashLikeTheirBytes) {
+  std::uint64_t state = 12345;
+  for (int round = 0; round < 2000; ++round) {
+    std::size_t size = 1 + round % 8;
+    std::string key;
+    for (std::size_t i = 0; i < size; ++i) {
+      state = state * 6364136223846793005ull + 1442695040888963407ull;
+      key += static_cast<char>(state >> 56);
+    }
+    std::uint64_t word = LoadShortKey(key.data(), size);
+    std::uint64_t packed = 0;
+    for (std::size_t i = size; i-- > 0;)
+      packed = packed << 8 | static_cast<unsigned char>(key[i]);
+    EXPECT_EQ(word, packed) << size;
+    CKeyHash expected = HashKey(key);
+    CKeyHash hash = HashShortKey(word, size);
+    EXPECT_EQ(hash.home, expected.home) << size;
+    EXPECT_EQ(hash.tag, expected.tag) << size;
+  }
+}
+
 TEST(StringMap, FindsEveryKeyAfterGrowingAndKeepsValuesInPlace) {
   CStringMap<int> map;
   std::vector<int *> values;

@@ -21,20 +21,23 @@ std::int32_t g_IncludedFiles = 0;
 enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define };
 
 /// The directive named by the line's first token, which is taken; the line's
-/// cursor is left after it. Only conditionals count while skipping.
+/// cursor is left after it (anywhere when there is none). Only conditionals
+/// count while skipping.
 Directive ReadDirective(CSourceLine &line, bool skipping) {
   line.Rewind();
-  if (line.AtEnd() || line.CurrentKind() != TOKEN_IDENTIFIER)
+  // Every directive name is an identifier of 4 to 7 letters: most lines
+  // are ruled out by the header byte of their first token, then by its
+  // second letter, before anything is decoded.
+  std::string_view bytes = line.Encoded();
+  auto header = bytes.empty() ? std::uint8_t{0} : static_cast<std::uint8_t>(bytes[0]);
+  static_assert(TOKEN_IDENTIFIER == 0, "an identifier's header is its length");
+  if (header < 4 || header > 7)
     return Directive::None;
-  std::string_view word = line.Next().text;
-  // Every directive name starts with d, e or i and has 4 to 7 letters.
-  if (word.size() < 4 || word.size() > 7)
-    return Directive::None;
-  // Rule out most words by their second letter before comparing.
-  char second = platform::LowerChar(word[1]);
+  char second = platform::LowerChar(bytes[2]);
   if (second != 'e' && second != 'l' && second != 'n' && second != 'r' &&
       second != 'f')
     return Directive::None;
+  std::string_view word = line.Next().text;
   switch (platform::LowerChar(word[0])) {
   case 'd':
     return !skipping && EqualsNoCase(word, "define") ? Directive::Define

@@ -72,9 +72,11 @@ CLineList::LineIndex CLineList::NewLine(std::uint32_t fileId,
     m_Free = Line(index).m_Next;
   } else {
     index = m_Allocated++;
-    if ((index >> kBlockShift) >= m_Blocks.size())
+    if ((index >> kBlockShift) >= m_Blocks.size()) {
       m_Blocks.push_back(
           std::make_unique<CMemoryBlock>(CMemoryBlock::kLargeBlock));
+      m_BlockLines.push_back(reinterpret_cast<CSourceLine *>(m_Blocks.back()->Data()));
+    }
   }
   // Lines need no destruction: a block is freed as raw memory.
   CSourceLine *line = new (&Line(index)) CSourceLine();
@@ -109,6 +111,7 @@ void CLineList::DiscardLine(LineIndex line) {
 
 void CLineList::Clear() {
   m_Blocks.clear();
+  m_BlockLines.clear();
   m_Allocated = 1;
   m_Free = 0;
   m_First = 0;

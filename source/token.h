@@ -252,8 +252,7 @@ public:
   /// A new line, not yet in the list, with no tokens.
   LineIndex NewLine(std::uint32_t fileId, std::int32_t lineNumber);
   CSourceLine &Line(LineIndex line) const {
-    return reinterpret_cast<CSourceLine *>(
-        m_Blocks[line >> kBlockShift]->Data())[line & kBlockMask];
+    return m_BlockLines[line >> kBlockShift][line & kBlockMask];
   }
   /// Links `line` (from NewLine) before the cursor; the cursor stays on the
   /// same line. Returns the new line's position.
@@ -286,6 +285,8 @@ private:
   Position m_Cursor = 0;
   std::size_t m_Size = 0;
   std::vector<std::unique_ptr<CMemoryBlock>> m_Blocks;
+  /// The lines of each block: one load fewer than through m_Blocks.
+  std::vector<CSourceLine *> m_BlockLines;
   /// Lines handed out so far; index 0 is never used.
   LineIndex m_Allocated = 1;
   LineIndex m_Free = 0;
@@ -321,7 +322,7 @@ void ResetSourceLines();
 
 /// Takes the current token if it has `kind`, copying its text to `*text`
 /// when given.
-inline bool TakeToken(CTokenList &list, TokenKind kind,
+FERROX_ALWAYS_INLINE bool TakeToken(CTokenList &list, TokenKind kind,
                       std::string_view *text = nullptr) {
   if (list.AtEnd() || list.CurrentKind() != kind)
     return false;

@@ -4,6 +4,7 @@
 
 #include "util/platform.h"
 
+#include <atomic>
 #include <new>
 
 namespace {
@@ -12,41 +13,13 @@ namespace {
 /// lines and tokens), and small programs need no more and are not worth a
 /// thread.
 constexpr std::uint64_t kBlocksBeforeHelper = 3;
+/// Blocks the helper keeps ready. Two give it the time of two blocks'
+/// filling to fault in each, which rides out a slow moment of the system;
+/// at most this many are left unused at the end.
+constexpr std::size_t kReadyBlocks = 2;
 /// The page size the touches step by; touching more often than the system's
 /// pages costs nothing but a few stores.
 constexpr std::size_t kTouchStep = 4096;
-
-struct BlockSupply {
-  /// The next block, prepared (or being prepared) by `helper`; nullptr when
-  /// none.
-  std::uint8_t *spare = nullptr;
-  platform::Thread *helper = nullptr;
-  BlockSupplyCounts counts;
-
-  /// A helper still at work is waited for: a thread left running into the
-  /// end of the process is not safe everywhere (under wine it makes the
-  /// runtime complain). It is at most one block's faulting, and a program
-  /// that needs no more than its first blocks never starts a helper.
-  ~BlockSupply() { Reset(); }
-
-  /// Waits for the helper; the spare block is then ready.
-  void Join() {
-    if (helper == nullptr)
-      return;
-    platform::JoinThread(helper);
-    helper = nullptr;
-  }
-
-  void Reset() {
-    Join();
-    if (spare != nullptr)
-      FreeLargeBlock(spare);
-    spare = nullptr;
-    counts = BlockSupplyCounts();
-  }
-};
-
-BlockSupply g_BlockSupply;
 
 std::uint8_t *AllocateBlock() {
   auto *block = static_cast<std::uint8_t *>(
@@ -55,12 +28,62 @@ std::uint8_t *AllocateBlock() {
   return block;
 }
 
-/// The helper's work: one store in every page makes the system supply them
-/// all, zeroed. The block's contents are undefined to its user anyway.
-void TouchPages(void *context) {
-  auto *block = static_cast<volatile std::uint8_t *>(context);
+void TouchPages(std::uint8_t *block) {
+  auto *bytes = static_cast<volatile std::uint8_t *>(block);
   for (std::size_t offset = 0; offset < kLargeBlockSize; offset += kTouchStep)
-    block[offset] = 0;
+    bytes[offset] = 0;
+}
+
+/// A ring of blocks the helper thread fills in order and the main thread
+/// empties in the same order; a slot holds a block only once it is faulted
+/// in. The main thread never waits: when the next block is not ready it
+/// allocates one itself, and the helper's block serves the next request.
+struct BlockSupply {
+  std::atomic<std::uint8_t *> ready[kReadyBlocks] = {};
+  std::size_t next = 0; ///< The slot the main thread takes from.
+  std::atomic<bool> stop{false};
+  platform::Thread *helper = nullptr;
+  BlockSupplyCounts counts;
+
+  /// The helper is stopped and waited for: a thread left running into the
+  /// end of the process is not safe everywhere (under wine it makes the
+  /// runtime complain). It finishes at most one block's faulting, and a
+  /// program that needs no more than its first blocks never starts one.
+  ~BlockSupply() { Reset(); }
+
+  void Reset() {
+    if (helper != nullptr) {
+      stop.store(true, std::memory_order_relaxed);
+      platform::JoinThread(helper);
+      helper = nullptr;
+    }
+    for (std::atomic<std::uint8_t *> &slot : ready) {
+      if (std::uint8_t *block = slot.exchange(nullptr))
+        ::operator delete(block, std::align_val_t(kLargeBlockSize));
+    }
+    next = 0;
+    stop.store(false, std::memory_order_relaxed);
+    counts = BlockSupplyCounts();
+  }
+};
+
+BlockSupply g_BlockSupply;
+
+/// The helper: fills the ring's slots in order, each with a block faulted
+/// in, and naps while the next slot is still full.
+void PrepareBlocks(void *) {
+  BlockSupply &supply = g_BlockSupply;
+  std::size_t slot = 0;
+  while (!supply.stop.load(std::memory_order_relaxed)) {
+    if (supply.ready[slot].load(std::memory_order_acquire) != nullptr) {
+      platform::SleepBriefly();
+      continue;
+    }
+    std::uint8_t *block = AllocateBlock();
+    TouchPages(block);
+    supply.ready[slot].store(block, std::memory_order_release);
+    slot = (slot + 1) % kReadyBlocks;
+  }
 }
 
 } // namespace
@@ -68,28 +91,31 @@ void TouchPages(void *context) {
 std::uint8_t *TakeLargeBlock() {
   BlockSupply &supply = g_BlockSupply;
   ++supply.counts.taken;
-  std::uint8_t *block;
-  if (supply.spare != nullptr) {
-    if (supply.helper != nullptr)
+  if (supply.helper != nullptr) {
+    std::uint8_t *block =
+        supply.ready[supply.next].exchange(nullptr, std::memory_order_acquire);
+    if (block != nullptr) {
+      supply.next = (supply.next + 1) % kReadyBlocks;
       ++supply.counts.prepared;
-    supply.Join();
-    block = supply.spare;
-    supply.spare = nullptr;
-  } else {
-    block = AllocateBlock();
+      return block;
+    }
+  } else if (supply.counts.taken >= kBlocksBeforeHelper) {
+    // A program that needed this many blocks will likely need more.
+    supply.helper = platform::StartThread(PrepareBlocks, nullptr);
   }
-  if (supply.counts.taken >= kBlocksBeforeHelper) {
-    // A program that needed this many blocks will likely need another.
-    supply.spare = AllocateBlock();
-    supply.helper = platform::StartThread(TouchPages, supply.spare);
-  }
-  return block;
+  return AllocateBlock();
 }
 
 void FreeLargeBlock(std::uint8_t *block) {
   ::operator delete(block, std::align_val_t(kLargeBlockSize));
 }
 
-BlockSupplyCounts GetBlockSupplyCounts() { return g_BlockSupply.counts; }
+BlockSupplyCounts GetBlockSupplyCounts() {
+  BlockSupplyCounts counts = g_BlockSupply.counts;
+  for (const std::atomic<std::uint8_t *> &slot : g_BlockSupply.ready)
+    if (slot.load(std::memory_order_acquire) != nullptr)
+      ++counts.ready;
+  return counts;
+}
 
 void ResetBlockSupply() { g_BlockSupply.Reset(); }

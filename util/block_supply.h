@@ -21,16 +21,17 @@ inline constexpr std::size_t kLargeBlockSize = std::size_t{2} << 20;
 std::uint8_t *TakeLargeBlock();
 void FreeLargeBlock(std::uint8_t *block);
 
-/// How many blocks have been taken since the last reset, and how many of
-/// them had been prepared by the helper thread.
+/// How many blocks have been taken since the last reset, how many of them
+/// had been prepared by the helper thread, and how many prepared ones wait.
 struct BlockSupplyCounts {
   std::uint64_t taken = 0;
   std::uint64_t prepared = 0;
+  std::uint64_t ready = 0;
 };
 BlockSupplyCounts GetBlockSupplyCounts();
 
-/// Waits for the helper thread, frees the block it prepared and starts the
-/// counts again.
+/// Stops and waits for the helper thread, frees the blocks it prepared and
+/// starts the counts again.
 void ResetBlockSupply();
 
 #endif // FERROX_UTIL_BLOCK_SUPPLY_H

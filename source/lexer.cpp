@@ -362,10 +362,13 @@ public:
   std::size_t Lex(const char *bytes, std::size_t size, bool atEnd, bool &ok) {
     ok = true;
     std::size_t start = 0;
-    // The next LF is remembered between lines, so a file of CR line breaks
-    // does not search to its end for every line.
+    // The next LF and the next CR are remembered between lines: a file of
+    // CR line breaks does not search to its end for an LF on every line,
+    // and a file of LF line breaks searches for a CR once per block.
     std::size_t nextLF = 0;
     bool haveLF = false;
+    std::size_t nextCR = 0;
+    bool haveCR = false;
     while (start < size) {
       // The LF of a CR LF pair split between two blocks.
       if (m_AfterCR && bytes[start] == '\n') {
@@ -381,10 +384,14 @@ public:
                                         static_cast<const char *>(found) - bytes)
                                   : size;
       }
-      const void *cr = std::memchr(bytes + start, '\r', nextLF - start);
-      std::size_t end = cr != nullptr ? static_cast<std::size_t>(
-                                            static_cast<const char *>(cr) - bytes)
-                                      : nextLF;
+      if (!haveCR || nextCR < start) {
+        haveCR = true;
+        const void *found = std::memchr(bytes + start, '\r', size - start);
+        nextCR = found != nullptr ? static_cast<std::size_t>(
+                                        static_cast<const char *>(found) - bytes)
+                                  : size;
+      }
+      std::size_t end = nextCR < nextLF ? nextCR : nextLF;
       if (end == size && !atEnd)
         return start;
       if (end > start &&

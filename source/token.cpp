@@ -64,34 +64,18 @@ static_assert(sizeof(CSourceLine) == 32, "a million lines must stay small");
 static_assert(std::is_trivially_destructible_v<CSourceLine>,
               "line blocks are freed without destroying their lines");
 
-CLineList::LineIndex CLineList::NewLine(std::uint32_t fileId,
-                                        std::int32_t lineNumber) {
-  LineIndex index;
+CLineList::LineIndex CLineList::TakeLineSlot() {
   if (m_Free != 0) {
-    index = m_Free;
+    LineIndex index = m_Free;
     m_Free = Line(index).m_Next;
-  } else {
-    index = m_Allocated++;
-    if ((index >> kBlockShift) >= m_Blocks.size()) {
-      m_Blocks.push_back(
-          std::make_unique<CMemoryBlock>(CMemoryBlock::kLargeBlock));
-      m_BlockLines.push_back(reinterpret_cast<CSourceLine *>(m_Blocks.back()->Data()));
-    }
+    return index;
   }
-  // Lines need no destruction: a block is freed as raw memory.
-  CSourceLine *line = new (&Line(index)) CSourceLine();
-  line->m_File = fileId & CSourceLine::kFileMask;
-  line->m_Line = lineNumber;
+  LineIndex index = m_Allocated++;
+  if ((index >> kBlockShift) >= m_Blocks.size()) {
+    m_Blocks.push_back(std::make_unique<CMemoryBlock>(CMemoryBlock::kLargeBlock));
+    m_BlockLines.push_back(reinterpret_cast<CSourceLine *>(m_Blocks.back()->Data()));
+  }
   return index;
-}
-
-CLineList::Position CLineList::InsertBeforeCursor(LineIndex line) {
-  Position position = m_Cursor;
-  Line(line).m_Next = NextOf(m_Cursor);
-  SetNext(m_Cursor, line);
-  m_Cursor = line;
-  ++m_Size;
-  return position;
 }
 
 void CLineList::RemoveCurrent() {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -249,14 +250,33 @@ public:
     return line != 0 ? &Line(line) : nullptr;
   }
 
-  /// A new line, not yet in the list, with no tokens.
-  LineIndex NewLine(std::uint32_t fileId, std::int32_t lineNumber);
+  /// A new line, not yet in the list, with no tokens. Inline: the lexer
+  /// makes one for every line of the program.
+  LineIndex NewLine(std::uint32_t fileId, std::int32_t lineNumber) {
+    LineIndex index;
+    if (m_Free == 0 && (m_Allocated >> kBlockShift) < m_BlockLines.size()) [[likely]]
+      index = m_Allocated++;
+    else
+      index = TakeLineSlot();
+    // Lines need no destruction: a block is freed as raw memory.
+    CSourceLine *line = new (&Line(index)) CSourceLine();
+    line->m_File = fileId & CSourceLine::kFileMask;
+    line->m_Line = lineNumber;
+    return index;
+  }
   CSourceLine &Line(LineIndex line) const {
     return m_BlockLines[line >> kBlockShift][line & kBlockMask];
   }
   /// Links `line` (from NewLine) before the cursor; the cursor stays on the
   /// same line. Returns the new line's position.
-  Position InsertBeforeCursor(LineIndex line);
+  Position InsertBeforeCursor(LineIndex line) {
+    Position position = m_Cursor;
+    Line(line).m_Next = NextOf(m_Cursor);
+    SetNext(m_Cursor, line);
+    m_Cursor = line;
+    ++m_Size;
+    return position;
+  }
   /// Destroys the line under the cursor; the cursor moves to the next line.
   void RemoveCurrent();
   /// Returns a line from NewLine that was never inserted.
@@ -270,6 +290,9 @@ private:
   /// Lines come in blocks of 2 MiB.
   static constexpr unsigned kBlockShift = 16;
   static constexpr LineIndex kBlockMask = (LineIndex{1} << kBlockShift) - 1;
+
+  /// A slot for NewLine from the free list or a new block.
+  LineIndex TakeLineSlot();
 
   LineIndex NextOf(LineIndex line) const {
     return line == 0 ? m_First : Line(line).m_Next;

@@ -122,22 +122,8 @@ bool RunCommand(Command command, std::int32_t kind, CSourceLine &line) {
 
 } // namespace
 
-bool ReadLabelPrefix(CSourceLine &line, std::string_view &name) {
-  if (line.AtEnd() || line.CurrentKind() != TOKEN_IDENTIFIER)
-    return false;
+bool ReadLongLabelPrefix(CSourceLine &line, std::string_view &name) {
   CTokenList::Cursor saved = line.GetCursor();
-  // Most statements and parameters have no label: a short identifier is
-  // judged by the byte after it.
-  std::string_view bytes = line.EncodedFrom(saved);
-  std::size_t length = static_cast<std::uint8_t>(bytes[0]) & 0x3F;
-  if (length < tokencode::kLongLength) {
-    if (bytes.size() <= length + 1 ||
-        static_cast<std::uint8_t>(bytes[length + 1]) != tokencode::SymbolHeader(':'))
-      return false;
-    name = bytes.substr(1, length);
-    line.SetCursor(saved + static_cast<CTokenList::Cursor>(length + 2));
-    return true;
-  }
   std::string_view identifier = line.Next().text;
   if (AcceptSymbol(line, ':')) {
     name = identifier;

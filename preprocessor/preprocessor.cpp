@@ -8,6 +8,7 @@
 #include "preprocessor/macros.h"
 #include "source/lexer.h"
 #include "source/token.h"
+#include "util/compiler.h"
 #include "util/platform.h"
 #include "util/text.h"
 
@@ -23,19 +24,24 @@ enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define 
 /// The directive named by the line's first token, which is taken; the line's
 /// cursor is left after it (anywhere when there is none). Only conditionals
 /// count while skipping.
-Directive ReadDirective(CSourceLine &line, bool skipping) {
-  line.Rewind();
-  // Every directive name is an identifier of 4 to 7 letters: most lines
-  // are ruled out by the header byte of their first token, then by its
-  // second letter, before anything is decoded.
+/// False for nearly every line that starts with no directive. Every
+/// directive name is an identifier of 4 to 7 letters: most lines are ruled
+/// out by the header byte of their first token, then by its second letter,
+/// before anything is decoded.
+FERROX_ALWAYS_INLINE bool MayStartWithDirective(const CSourceLine &line) {
   std::string_view bytes = line.Encoded();
   auto header = bytes.empty() ? std::uint8_t{0} : static_cast<std::uint8_t>(bytes[0]);
   static_assert(TOKEN_IDENTIFIER == 0, "an identifier's header is its length");
   if (header < 4 || header > 7)
-    return Directive::None;
+    return false;
   char second = platform::LowerChar(bytes[2]);
-  if (second != 'e' && second != 'l' && second != 'n' && second != 'r' &&
-      second != 'f')
+  return second == 'e' || second == 'l' || second == 'n' || second == 'r' ||
+         second == 'f';
+}
+
+Directive ReadDirective(CSourceLine &line, bool skipping) {
+  line.Rewind();
+  if (!MayStartWithDirective(line))
     return Directive::None;
   std::string_view word = line.Next().text;
   switch (platform::LowerChar(word[0])) {
@@ -155,6 +161,12 @@ void HandleInclude(CSourceLine &line) {
 
 bool PreprocessLine(std::int32_t &counter) {
   CSourceLine &line = *g_SourceLines.Current();
+  // Most lines: outside any skipped region and no directive.
+  if (counter == 0 && !line.Empty() && !MayStartWithDirective(line)) {
+    ExpandMacros(line);
+    g_SourceLines.Advance();
+    return true;
+  }
   if (line.Empty()) {
     g_SourceLines.RemoveCurrent();
     return true;

@@ -226,22 +226,53 @@ void ExpandMacros(CSourceLine &line) {
   // identifiers, then find the first macro before copying anything.
   if ((line.m_Identifiers & g_FirstLetters) == 0)
     return;
-  line.Rewind();
   CTokenList::Cursor first = 0;
   // The macro found by the scan: the first token examined below is its
   // name, which is not looked up again.
   CMacro *found = nullptr;
-  while (!line.AtEnd()) {
-    first = line.GetCursor();
-    CToken token = line.Next();
-    if (token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text)) {
-      found = LookUpMacro(token.text);
-      if (found != nullptr)
-        break;
+  // The scan reads the token headers straight from the encoding: symbols
+  // are one byte, a short token's header holds its length. A long token
+  // (rare) sends the rest of the line through the decoder.
+  std::string_view encoded = line.Encoded();
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(encoded.data());
+  std::size_t at = 0;
+  while (at < encoded.size()) {
+    std::uint8_t header = bytes[at];
+    std::size_t length = header & 0x3F;
+    if (header >> 6 == TOKEN_SYMBOL) {
+      ++at;
+      continue;
+    }
+    if (length == tokencode::kLongLength)
+      break;
+    if (header >> 6 == TOKEN_IDENTIFIER) {
+      std::string_view name(encoded.data() + at + 1, length);
+      if (MayBeMacro(name)) {
+        found = LookUpMacro(name);
+        if (found != nullptr) {
+          first = static_cast<CTokenList::Cursor>(at);
+          break;
+        }
+      }
+    }
+    at += 1 + length;
+  }
+  if (found == nullptr && at < encoded.size()) {
+    line.SetCursor(static_cast<CTokenList::Cursor>(at));
+    while (!line.AtEnd()) {
+      first = line.GetCursor();
+      CToken token = line.Next();
+      if (token.kind == TOKEN_IDENTIFIER && MayBeMacro(token.text)) {
+        found = LookUpMacro(token.text);
+        if (found != nullptr)
+          break;
+      }
     }
   }
-  if (found == nullptr)
+  if (found == nullptr) {
+    line.Rewind();
     return;
+  }
   line.SetCursor(first);
 
   std::size_t written = line.Encoded().size();

@@ -272,4 +272,26 @@ TEST_F(MacrosTest, ALineThatGrowsTooLargeKeepsItsTokensAndNamesItsMacro) {
   EXPECT_EQ(result[1].size(), 1u + 512u);
 }
 
+TEST_F(MacrosTest, UsesAfterLongTokensAndLongMacroNamesAreFound) {
+  // Tokens of 63 bytes and more are encoded with a length of their own.
+  std::string longName(70, 'n');
+  std::string longString(80, 's');
+  std::vector<Tokens> result = Preprocessed(
+      {"define " + longName + " 7", "define SHORT 8",
+       "data1u '" + longString + "', " + longName + ", SHORT",
+       "data1u " + std::string(64, 'x') + ", SHORT"});
+  EXPECT_EQ(m_Output, "");
+  ASSERT_EQ(result.size(), 2u);
+  EXPECT_EQ(result[0], (Tokens{{TOKEN_IDENTIFIER, "data1u"},
+                               {TOKEN_STRING, longString},
+                               {TOKEN_SYMBOL, ","},
+                               {TOKEN_NUMBER, "7"},
+                               {TOKEN_SYMBOL, ","},
+                               {TOKEN_NUMBER, "8"}}));
+  EXPECT_EQ(result[1], (Tokens{{TOKEN_IDENTIFIER, "data1u"},
+                               {TOKEN_IDENTIFIER, std::string(64, 'x')},
+                               {TOKEN_SYMBOL, ","},
+                               {TOKEN_NUMBER, "8"}}));
+}
+
 } // namespace

@@ -241,6 +241,24 @@ bool LowerShortName(std::string_view name, char (&buffer)[8],
   return true;
 }
 
+/// Whether the `size` bytes at `a` and `b` are the same, a word at a time:
+/// the names compared are short and a library call would cost more.
+bool SameBytes(const char *a, const char *b, std::size_t size) {
+  if (size < 8)
+    return size == 0 || LoadShortKey(a, size) == LoadShortKey(b, size);
+  std::uint64_t x;
+  std::uint64_t y;
+  for (std::size_t i = 0; i + 8 < size; i += 8) {
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y)
+      return false;
+  }
+  std::memcpy(&x, a + size - 8, 8);
+  std::memcpy(&y, b + size - 8, 8);
+  return x == y;
+}
+
 /// Whether `name` lower-cased is `lowerName`.
 FERROX_ALWAYS_INLINE bool SameNameNoCase(std::string_view name, std::string_view lowerName) {
   if (name.size() != lowerName.size())
@@ -472,7 +490,8 @@ const CLabel *Resolve(std::uint32_t from, std::string_view lowerName) {
     std::uint64_t slot = (components.back().hash.home ^ (from * 0x9E3779B9ull)) & 255;
     cached = &g_QualifierCache[slot];
     if (cached->generation == g_NamespaceGeneration && cached->from == from &&
-        std::string_view(cached->text, cached->length) == qualifier) {
+        cached->length == qualifier.size() &&
+        SameBytes(cached->text, qualifier.data(), qualifier.size())) {
       // No level knows the qualifier (typically a namespace further down
       // that is not opened yet): nothing to walk.
       if (cached->target == kNone)
@@ -544,8 +563,9 @@ std::string g_LowerUse;
 /// texts are never longer than their encoding, which sizes the buffer once.
 std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
   const unsigned char *lower = platform::LowerCaseTable();
-  if (g_LowerUse.size() < encodedTokens.size())
-    g_LowerUse.resize(std::max(encodedTokens.size(), g_LowerUse.size() * 2));
+  // Room for a whole word stored past the last name's end.
+  if (g_LowerUse.size() < encodedTokens.size() + 8)
+    g_LowerUse.resize(std::max(encodedTokens.size() + 8, g_LowerUse.size() * 2));
   char *start = g_LowerUse.data();
   // Most uses are one short identifier: its text is the rest of the stream.
   auto header = encodedTokens.empty() ? std::uint8_t{0xFF}
@@ -575,8 +595,16 @@ std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
       longToken = true;
       break;
     }
-    for (std::uint8_t i = 0; i < low; ++i)
-      out[i] = static_cast<char>(lower[bytes[i]]);
+    // Names of up to 8 bytes, the usual, are lower-cased as one word.
+    std::uint64_t word = 0;
+    if (low <= 8 && low > 0 && g_AsciiLowerCase &&
+        ((word = LoadShortKey(reinterpret_cast<const char *>(bytes), low)) & kHighBits) == 0) {
+      word = LowerWord(word);
+      std::memcpy(out, &word, sizeof word);
+    } else {
+      for (std::uint8_t i = 0; i < low; ++i)
+        out[i] = static_cast<char>(lower[bytes[i]]);
+    }
     out += low;
     bytes += low;
   }
@@ -636,7 +664,7 @@ const CLabel *FindUse(std::uint32_t from, std::string_view encodedTokens) {
     entry = &g_LookupCache[(key ^ (key >> 23)) & 511];
     if (entry->generation == g_LookupGeneration && entry->from == from &&
         entry->length == encodedTokens.size() &&
-        std::memcmp(entry->text, encodedTokens.data(), encodedTokens.size()) == 0)
+        SameBytes(entry->text, encodedTokens.data(), encodedTokens.size()))
       return entry->label;
   }
   bool qualified = false;

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 std::string g_Namespace;
 CChunkedVector<CLabelFixup> g_LabelFixups;
@@ -36,19 +37,42 @@ namespace {
 constexpr std::uint32_t kGlobal = 0;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+/// Slot arrays of small indexes: most namespaces hold a few names, and
+/// their indexes grow a few times while they fill. Arrays of up to
+/// kSmallSlots slots come from here and are never freed one by one (a
+/// grown index leaves at most as much behind as it now holds); larger ones
+/// are owned by their index. Reset with the namespaces.
+CArena g_IndexSlots(std::size_t{64} << 10);
+constexpr std::uint32_t kSmallSlots = 64;
+
 /// A small open-addressing index of one namespace: from a name's hash to a
 /// number (a label or a child namespace). Each namespace has its own, so the
 /// names of one namespace share a few cache lines however many there are.
 class CNameIndex {
 public:
-  /// The number whose entry `matches`, or kNone.
+  CNameIndex() = default;
+  CNameIndex(CNameIndex &&other) noexcept { *this = std::move(other); }
+  CNameIndex &operator=(CNameIndex &&other) noexcept {
+    if (this != &other) {
+      Release();
+      m_Slots = std::exchange(other.m_Slots, nullptr);
+      m_Size = std::exchange(other.m_Size, 0);
+      m_Count = std::exchange(other.m_Count, 0);
+    }
+    return *this;
+  }
+  CNameIndex(const CNameIndex &) = delete;
+  CNameIndex &operator=(const CNameIndex &) = delete;
+  ~CNameIndex() { Release(); }
+
   bool Empty() const { return m_Count == 0; }
 
+  /// The number whose entry `matches`, or kNone.
   template <class Matches>
   std::uint32_t Find(const CKeyHash &hash, Matches matches) const {
-    if (m_Slots.empty())
+    if (m_Size == 0)
       return kNone;
-    std::size_t mask = m_Slots.size() - 1;
+    std::size_t mask = m_Size - 1;
     for (std::size_t i = hash.home & mask;; i = (i + 1) & mask) {
       std::uint64_t slot = m_Slots[i];
       if (slot == 0)
@@ -65,12 +89,20 @@ public:
   /// number when the index grows (its tag stays in the slot).
   template <class HomeOf>
   void Insert(const CKeyHash &hash, std::uint32_t number, HomeOf homeOf) {
-    if ((m_Count + 1) * 2 > m_Slots.size()) {
-      std::vector<std::uint64_t> old = std::move(m_Slots);
-      m_Slots.assign(old.empty() ? 4 : old.size() * 2, 0);
-      for (std::uint64_t slot : old)
-        if (slot != 0)
-          Place(homeOf(static_cast<std::uint32_t>(slot & kIndexMask) - 1), slot);
+    if ((std::uint64_t{m_Count} + 1) * 2 > m_Size) {
+      std::uint64_t *old = m_Slots;
+      std::uint32_t oldSize = m_Size;
+      m_Size = oldSize == 0 ? 4 : oldSize * 2;
+      m_Slots = m_Size <= kSmallSlots
+                    ? reinterpret_cast<std::uint64_t *>(
+                          g_IndexSlots.Allocate(m_Size * sizeof(std::uint64_t)))
+                    : new std::uint64_t[m_Size];
+      std::fill(m_Slots, m_Slots + m_Size, std::uint64_t{0});
+      for (std::uint32_t i = 0; i < oldSize; ++i)
+        if (old[i] != 0)
+          Place(homeOf(static_cast<std::uint32_t>(old[i] & kIndexMask) - 1), old[i]);
+      if (oldSize > kSmallSlots)
+        delete[] old;
     }
     Place(hash.home, hash.tag | (std::uint64_t{number} + 1));
     ++m_Count;
@@ -81,14 +113,23 @@ private:
   static constexpr std::uint64_t kIndexMask = 0x00000000FFFFFFFFull;
 
   void Place(std::uint64_t home, std::uint64_t slot) {
-    std::size_t mask = m_Slots.size() - 1;
+    std::size_t mask = m_Size - 1;
     std::size_t i = home & mask;
     while (m_Slots[i] != 0)
       i = (i + 1) & mask;
     m_Slots[i] = slot;
   }
 
-  std::vector<std::uint64_t> m_Slots;
+  void Release() {
+    if (m_Size > kSmallSlots)
+      delete[] m_Slots;
+    m_Slots = nullptr;
+    m_Size = 0;
+    m_Count = 0;
+  }
+
+  std::uint64_t *m_Slots = nullptr;
+  std::uint32_t m_Size = 0;
   std::uint32_t m_Count = 0;
 };
 
@@ -916,6 +957,8 @@ void ResetLabels() {
   g_Scopes.clear();
   g_CurrentScope = 0;
   g_LabelText.Reset();
+  // Every index is gone: their small slot arrays may go too.
+  g_IndexSlots.Reset();
   ++g_NamespaceGeneration;
   ++g_LookupGeneration;
   g_Namespace.clear();

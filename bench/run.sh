@@ -130,6 +130,10 @@ run_once() {
   fi
   local status=0
   rm -f "$results.last"
+  # The files earlier commands wrote (an object file of tens of megabytes)
+  # are written back first, so that the system's writeback does not run
+  # during this command and land in its time.
+  sync
   (cd "$scratch/in" && "$timer" --timeout "$timeout" "$results.last" "$@") \
     >"$scratch/logs/$key.log" 2>&1 || status=$?
   if [ ! -s "$results.last" ]; then

@@ -51,7 +51,7 @@ void LexFiles(void *) {
       if (g_NotesEnded.load(std::memory_order_acquire) &&
           next == g_FileCount.load(std::memory_order_acquire))
         return;
-      platform::SleepBriefly();
+      platform::SleepMicroseconds(500);
       continue;
     }
     AheadFile &ahead = *g_Files[next++];
@@ -123,7 +123,7 @@ CLexedFile *TakeLexedAhead(const std::string &path) {
                                             std::memory_order_acq_rel))
       return nullptr;
     while (ahead.state.load(std::memory_order_acquire) != kDone)
-      platform::SleepBriefly();
+      platform::SleepMicroseconds(100);
     if (!ahead.file.ok)
       return nullptr;
     ++g_Taken;

@@ -70,13 +70,16 @@ struct BlockSupply {
 BlockSupply g_BlockSupply;
 
 /// The helper: fills the ring's slots in order, each with a block faulted
-/// in, and naps while the next slot is still full.
+/// in, and naps while the next slot is still full. A block lasts the main
+/// thread several milliseconds, so half a millisecond's nap wakes the
+/// helper in time without waking it thousands of times a second (and keeps
+/// the wait for it at the end short).
 void PrepareBlocks(void *) {
   BlockSupply &supply = g_BlockSupply;
   std::size_t slot = 0;
   while (!supply.stop.load(std::memory_order_relaxed)) {
     if (supply.ready[slot].load(std::memory_order_acquire) != nullptr) {
-      platform::SleepBriefly();
+      platform::SleepMicroseconds(500);
       continue;
     }
     std::uint8_t *block = AllocateBlock();

@@ -40,7 +40,7 @@ TEST(BlockSupply, BlocksAreAlignedDistinctAndWholeAfterTheHelperStarts) {
   for (int i = 0; i < 3; ++i)
     take();
   for (int wait = 0; wait < 20000 && GetBlockSupplyCounts().ready < 2; ++wait)
-    platform::SleepBriefly();
+    platform::SleepMicroseconds(100);
   EXPECT_EQ(GetBlockSupplyCounts().ready, 2u);
   for (int i = 0; i < 3; ++i)
     take();

@@ -93,9 +93,9 @@ struct Thread;
 Thread *StartThread(void (*work)(void *), void *context);
 /// Waits until `thread` has finished and releases it.
 void JoinThread(Thread *thread);
-/// Sleeps for about a tenth of a millisecond (longer where the system's
-/// timer is coarser): for waits on another thread's progress.
-void SleepBriefly();
+/// Sleeps for about `microseconds` (longer where the system's timer is
+/// coarser): for waits on another thread's progress.
+void SleepMicroseconds(std::uint32_t microseconds);
 
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();

@@ -200,8 +200,9 @@ void JoinThread(Thread *thread) {
   delete thread;
 }
 
-void SleepBriefly() {
-  timespec pause{0, 100000};
+void SleepMicroseconds(std::uint32_t microseconds) {
+  timespec pause{static_cast<time_t>(microseconds / 1000000),
+                 static_cast<long>(microseconds % 1000000) * 1000};
   nanosleep(&pause, nullptr);
 }
 

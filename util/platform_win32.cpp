@@ -203,7 +203,9 @@ void JoinThread(Thread *thread) {
   delete thread;
 }
 
-void SleepBriefly() { Sleep(1); }
+void SleepMicroseconds(std::uint32_t microseconds) {
+  Sleep((microseconds + 999) / 1000);
+}
 
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);

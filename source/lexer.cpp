@@ -369,6 +369,15 @@ public:
     bool haveLF = false;
     std::size_t nextCR = 0;
     bool haveCR = false;
+    auto next = [&](char c, std::size_t &position, bool &known) {
+      if (known && position >= start)
+        return;
+      known = true;
+      const void *found = std::memchr(bytes + start, c, size - start);
+      position = found != nullptr ? static_cast<std::size_t>(
+                                        static_cast<const char *>(found) - bytes)
+                                  : size;
+    };
     while (start < size) {
       // The LF of a CR LF pair split between two blocks.
       if (m_AfterCR && bytes[start] == '\n') {
@@ -377,20 +386,8 @@ public:
         continue;
       }
       m_AfterCR = false;
-      if (!haveLF || nextLF < start) {
-        haveLF = true;
-        const void *found = std::memchr(bytes + start, '\n', size - start);
-        nextLF = found != nullptr ? static_cast<std::size_t>(
-                                        static_cast<const char *>(found) - bytes)
-                                  : size;
-      }
-      if (!haveCR || nextCR < start) {
-        haveCR = true;
-        const void *found = std::memchr(bytes + start, '\r', size - start);
-        nextCR = found != nullptr ? static_cast<std::size_t>(
-                                        static_cast<const char *>(found) - bytes)
-                                  : size;
-      }
+      next('\n', nextLF, haveLF);
+      next('\r', nextCR, haveCR);
       std::size_t end = nextCR < nextLF ? nextCR : nextLF;
       if (end == size && !atEnd)
         return start;

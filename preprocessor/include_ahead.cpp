@@ -12,10 +12,12 @@
 
 namespace {
 
-/// At most this many files, and this many bytes in all, are lexed ahead;
-/// at most this many names are looked at.
+/// At most this many files, each of at most kMaxAheadFileSize bytes and
+/// kMaxAheadBytes in all, are lexed ahead: a file lexed ahead and not yet
+/// included holds its lines twice. At most this many names are looked at.
 constexpr std::size_t kMaxAheadFiles = 256;
-constexpr std::uint64_t kMaxAheadBytes = std::uint64_t{1} << 30;
+constexpr std::uint64_t kMaxAheadFileSize = std::uint64_t{64} << 20;
+constexpr std::uint64_t kMaxAheadBytes = std::uint64_t{256} << 20;
 constexpr std::size_t kMaxNamesSeen = 4096;
 
 /// Where a file stands. The helper moves it from kPending to kLexing to
@@ -83,7 +85,8 @@ void NoteInclude(std::string_view name) {
     return;
   std::uint64_t size = platform::FileSizeOf(file);
   platform::CloseFile(file);
-  if (size < kMinAheadFileSize || size > kMaxAheadBytes - g_AheadBytes)
+  if (size < kMinAheadFileSize || size > kMaxAheadFileSize ||
+      size > kMaxAheadBytes - g_AheadBytes)
     return;
   g_AheadBytes += size;
   g_Files[count] = std::make_unique<AheadFile>();

@@ -27,7 +27,9 @@ struct Loaded {
 class IncludeAheadTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    m_Dir = ::testing::TempDir() + "include_ahead_test/";
+    // A folder of each test's own: CTest runs the tests in parallel.
+    m_Dir = ::testing::TempDir() + "include_ahead_test_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
     std::filesystem::create_directories(m_Dir);
   }
   void TearDown() override {

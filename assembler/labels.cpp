@@ -265,16 +265,27 @@ std::uint64_t LowerWord(std::uint64_t word) {
   return word | ((atLeastA & ~aboveZ & kHighBits) >> 2);
 }
 
+/// Loads an ASCII name of 1 to 8 bytes into `word`, lower-cased, when the
+/// system lower-cases identifiers the ASCII way; false otherwise (the
+/// caller then uses the lower-case table).
+FERROX_ALWAYS_INLINE bool LowerAsciiWord(const char *bytes, std::size_t size,
+                                         std::uint64_t &word) {
+  if (size == 0 || size > 8 || !g_AsciiLowerCase)
+    return false;
+  word = LoadShortKey(bytes, size);
+  if ((word & kHighBits) != 0)
+    return false;
+  word = LowerWord(word);
+  return true;
+}
+
 /// Lower-cases `name` into `buffer` and hashes it in registers when it is
 /// an ASCII name of 1 to 8 bytes, as most label names are; false otherwise.
 bool LowerShortName(std::string_view name, char (&buffer)[8],
                     std::string_view &lowerName, CKeyHash &hash) {
-  if (name.empty() || name.size() > 8 || !g_AsciiLowerCase)
+  std::uint64_t word;
+  if (!LowerAsciiWord(name.data(), name.size(), word))
     return false;
-  std::uint64_t word = LoadShortKey(name.data(), name.size());
-  if ((word & kHighBits) != 0)
-    return false;
-  word = LowerWord(word);
   // The hosts are little-endian: the word's bytes are the name's in order.
   std::memcpy(buffer, &word, sizeof buffer);
   lowerName = std::string_view(buffer, name.size());
@@ -304,12 +315,10 @@ bool SameBytes(const char *a, const char *b, std::size_t size) {
 FERROX_ALWAYS_INLINE bool SameNameNoCase(std::string_view name, std::string_view lowerName) {
   if (name.size() != lowerName.size())
     return false;
-  if (name.size() <= 8 && !name.empty() && g_AsciiLowerCase) {
-    std::uint64_t word = LoadShortKey(name.data(), name.size());
-    // Label names are identifiers, ASCII; anything else takes the table.
-    if ((word & kHighBits) == 0)
-      return LowerWord(word) == LoadShortKey(lowerName.data(), lowerName.size());
-  }
+  // Label names are identifiers, ASCII; anything else takes the table.
+  std::uint64_t word;
+  if (LowerAsciiWord(name.data(), name.size(), word))
+    return word == LoadShortKey(lowerName.data(), lowerName.size());
   const unsigned char *lower = platform::LowerCaseTable();
   for (std::size_t i = 0; i < name.size(); ++i)
     if (lower[static_cast<unsigned char>(name[i])] != static_cast<unsigned char>(lowerName[i]))
@@ -637,10 +646,8 @@ std::string_view LowerUseName(std::string_view encodedTokens, bool &qualified) {
       break;
     }
     // Names of up to 8 bytes, the usual, are lower-cased as one word.
-    std::uint64_t word = 0;
-    if (low <= 8 && low > 0 && g_AsciiLowerCase &&
-        ((word = LoadShortKey(reinterpret_cast<const char *>(bytes), low)) & kHighBits) == 0) {
-      word = LowerWord(word);
+    std::uint64_t word;
+    if (LowerAsciiWord(reinterpret_cast<const char *>(bytes), low, word)) {
       std::memcpy(out, &word, sizeof word);
     } else {
       for (std::uint8_t i = 0; i < low; ++i)

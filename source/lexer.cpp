@@ -4,6 +4,7 @@
 
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
+#include "util/compiler.h"
 #include "util/numbers.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -301,6 +302,21 @@ void NoteInclude(const CSourceLine &stored) {
     g_NoteInclude(name.text);
 }
 
+/// Makes a line of `tokens` and links it in before the cursor of
+/// g_SourceLines; `position` receives its position.
+FERROX_ALWAYS_INLINE const CSourceLine &
+StoreLine(std::uint32_t fileId, std::int32_t number, std::string_view tokens,
+          std::uint32_t identifiers, std::int32_t includeDepth,
+          CLineList::Position *position) {
+  CLineList::LineIndex index = g_SourceLines.NewLine(fileId, number);
+  CSourceLine &line = g_SourceLines.Line(index);
+  line.SetTokens(tokens);
+  line.SetIncludeDepth(includeDepth);
+  line.m_Identifiers = identifiers;
+  *position = g_SourceLines.InsertBeforeCursor(index);
+  return line;
+}
+
 /// TokenizeLine for a line whose byte after the end, text[text.size()], is
 /// readable and starts no token (a CR, an LF or a stand-in).
 bool LexLine(std::string_view text, std::uint32_t fileId,
@@ -315,13 +331,10 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
   Scan scan = ScanLine(text);
   if (scan != Scan::kTokens)
     return scan == Scan::kNoTokens;
-  CLineList::LineIndex index = g_SourceLines.NewLine(fileId, lineNumber);
-  CSourceLine &line = g_SourceLines.Line(index);
-  line.SetTokens(CommitTokens(
-      g_LineStart, static_cast<std::size_t>(g_LineOut - g_LineStart)));
-  line.SetIncludeDepth(includeDepth);
-  line.m_Identifiers = g_LineIdentifiers;
-  *position = g_SourceLines.InsertBeforeCursor(index);
+  std::string_view tokens = CommitTokens(
+      g_LineStart, static_cast<std::size_t>(g_LineOut - g_LineStart));
+  const CSourceLine &line = StoreLine(fileId, lineNumber, tokens,
+                                      g_LineIdentifiers, includeDepth, position);
   AddWrapping(g_SourceLineCount, 1);
   // Include directives are spotted by their first token's header: one byte
   // compared for every other line.
@@ -622,13 +635,10 @@ bool AdoptLexedFile(CLexedFile &file, CLineList::Position *firstLine,
   ProtectFromOverwrite(file.identity);
   std::uint32_t fileId = InternFileName(FileNamePart(file.path));
   for (const CLexedFile::Line &lexed : file.lines) {
-    CLineList::LineIndex index = g_SourceLines.NewLine(fileId, lexed.number);
-    CSourceLine &line = g_SourceLines.Line(index);
-    line.SetTokens(std::string_view(reinterpret_cast<const char *>(lexed.tokens),
-                                    lexed.size));
-    line.SetIncludeDepth(includeDepth);
-    line.m_Identifiers = lexed.identifiers;
-    CLineList::Position position = g_SourceLines.InsertBeforeCursor(index);
+    CLineList::Position position;
+    StoreLine(fileId, lexed.number,
+              std::string_view(reinterpret_cast<const char *>(lexed.tokens), lexed.size),
+              lexed.identifiers, includeDepth, &position);
     if (firstLine != nullptr && *firstLine == CLineList::kNoPosition)
       *firstLine = position;
   }

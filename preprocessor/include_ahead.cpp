@@ -6,6 +6,7 @@
 #include "util/platform.h"
 
 #include <atomic>
+#include <initializer_list>
 #include <memory>
 #include <string_view>
 #include <unordered_set>
@@ -41,6 +42,10 @@ std::atomic<std::size_t> g_FileCount{0};
 std::atomic<bool> g_NotesEnded{false};
 std::atomic<bool> g_Stop{false};
 platform::Thread *g_Helper = nullptr;
+/// Wakes the helper: a file noted, the notes ended, or stop.
+platform::Waker *g_HelperWaker = nullptr;
+/// Wakes the main thread: a file lexed ahead.
+platform::Waker *g_MainWaker = nullptr;
 
 std::unordered_set<std::string> g_NamesSeen;
 std::uint64_t g_AheadBytes = 0;
@@ -53,7 +58,7 @@ void LexFiles(void *) {
       if (g_NotesEnded.load(std::memory_order_acquire) &&
           next == g_FileCount.load(std::memory_order_acquire))
         return;
-      platform::SleepMicroseconds(500);
+      platform::WaitToBeWoken(g_HelperWaker);
       continue;
     }
     AheadFile &ahead = *g_Files[next++];
@@ -68,7 +73,26 @@ void LexFiles(void *) {
       ahead.file.ok = false;
     }
     ahead.state.store(kDone, std::memory_order_release);
+    platform::Wake(g_MainWaker);
   }
+}
+
+/// Starts the helper with its wakers; false when the system gives none.
+bool StartHelper() {
+  if (g_HelperWaker == nullptr)
+    g_HelperWaker = platform::NewWaker();
+  if (g_MainWaker == nullptr)
+    g_MainWaker = platform::NewWaker();
+  if (g_HelperWaker == nullptr || g_MainWaker == nullptr)
+    return false;
+  g_Helper = platform::StartThread(LexFiles, nullptr);
+  return g_Helper != nullptr;
+}
+
+/// Wakes the helper, if there is one, to look at the notes or the stop.
+void WakeHelper() {
+  if (g_Helper != nullptr)
+    platform::Wake(g_HelperWaker);
 }
 
 /// g_NoteInclude while notes are taken.
@@ -92,11 +116,11 @@ void NoteInclude(std::string_view name) {
   g_Files[count] = std::make_unique<AheadFile>();
   g_Files[count]->file.path = std::move(path);
   g_FileCount.store(count + 1, std::memory_order_release);
-  if (g_Helper == nullptr) {
-    g_Helper = platform::StartThread(LexFiles, nullptr);
+  if (g_Helper != nullptr) {
+    WakeHelper();
+  } else if (!StartHelper()) {
     // Without a helper, nothing noted is lexed ahead.
-    if (g_Helper == nullptr)
-      g_NoteInclude = nullptr;
+    g_NoteInclude = nullptr;
   }
 }
 
@@ -110,6 +134,7 @@ void BeginIncludeNotes() {
 void EndIncludeNotes() {
   g_NoteInclude = nullptr;
   g_NotesEnded.store(true, std::memory_order_release);
+  WakeHelper();
 }
 
 CLexedFile *TakeLexedAhead(const std::string &path) {
@@ -126,7 +151,7 @@ CLexedFile *TakeLexedAhead(const std::string &path) {
                                             std::memory_order_acq_rel))
       return nullptr;
     while (ahead.state.load(std::memory_order_acquire) != kDone)
-      platform::SleepMicroseconds(100);
+      platform::WaitToBeWoken(g_MainWaker);
     if (!ahead.file.ok)
       return nullptr;
     ++g_Taken;
@@ -139,8 +164,16 @@ void StopLexingAhead() {
   g_NoteInclude = nullptr;
   if (g_Helper != nullptr) {
     g_Stop.store(true);
+    WakeHelper();
     platform::JoinThread(g_Helper);
     g_Helper = nullptr;
+  }
+  // A call left over from the last run must not end a wait of the next.
+  for (platform::Waker **waker : {&g_HelperWaker, &g_MainWaker}) {
+    if (*waker != nullptr) {
+      platform::FreeWaker(*waker);
+      *waker = nullptr;
+    }
   }
   for (std::size_t i = 0; i < g_FileCount.load(); ++i)
     g_Files[i].reset();

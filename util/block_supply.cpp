@@ -28,10 +28,21 @@ std::uint8_t *AllocateBlock() {
   return block;
 }
 
-void TouchPages(std::uint8_t *block) {
+/// The touches check for a stop this often, so that the end of a run does
+/// not wait for a whole block's faulting.
+constexpr std::size_t kStopCheckStep = std::size_t{256} << 10;
+
+/// Faults `block` in; false when `stop` was set meanwhile.
+bool TouchPages(std::uint8_t *block, const std::atomic<bool> &stop) {
   auto *bytes = static_cast<volatile std::uint8_t *>(block);
-  for (std::size_t offset = 0; offset < kLargeBlockSize; offset += kTouchStep)
-    bytes[offset] = 0;
+  for (std::size_t part = 0; part < kLargeBlockSize; part += kStopCheckStep) {
+    if (stop.load(std::memory_order_relaxed))
+      return false;
+    for (std::size_t offset = part; offset < part + kStopCheckStep;
+         offset += kTouchStep)
+      bytes[offset] = 0;
+  }
+  return true;
 }
 
 /// A ring of blocks the helper thread fills in order and the main thread
@@ -43,19 +54,27 @@ struct BlockSupply {
   std::size_t next = 0; ///< The slot the main thread takes from.
   std::atomic<bool> stop{false};
   platform::Thread *helper = nullptr;
+  /// Woken when a block is taken and when the helper must stop.
+  platform::Waker *waker = nullptr;
   BlockSupplyCounts counts;
 
   /// The helper is stopped and waited for: a thread left running into the
   /// end of the process is not safe everywhere (under wine it makes the
-  /// runtime complain). It finishes at most one block's faulting, and a
-  /// program that needs no more than its first blocks never starts one.
+  /// runtime complain). It is woken at once and leaves a block half faulted
+  /// in, and a program that needs no more than its first blocks never starts
+  /// one.
   ~BlockSupply() { Reset(); }
 
   void Reset() {
     if (helper != nullptr) {
       stop.store(true, std::memory_order_relaxed);
+      platform::Wake(waker);
       platform::JoinThread(helper);
       helper = nullptr;
+    }
+    if (waker != nullptr) {
+      platform::FreeWaker(waker);
+      waker = nullptr;
     }
     for (std::atomic<std::uint8_t *> &slot : ready) {
       if (std::uint8_t *block = slot.exchange(nullptr))
@@ -70,20 +89,21 @@ struct BlockSupply {
 BlockSupply g_BlockSupply;
 
 /// The helper: fills the ring's slots in order, each with a block faulted
-/// in, and naps while the next slot is still full. A block lasts the main
-/// thread several milliseconds, so half a millisecond's nap wakes the
-/// helper in time without waking it thousands of times a second (and keeps
-/// the wait for it at the end short).
+/// in, and sleeps while the next slot is still full until the main thread
+/// takes a block or stops it.
 void PrepareBlocks(void *) {
   BlockSupply &supply = g_BlockSupply;
   std::size_t slot = 0;
   while (!supply.stop.load(std::memory_order_relaxed)) {
     if (supply.ready[slot].load(std::memory_order_acquire) != nullptr) {
-      platform::SleepMicroseconds(500);
+      platform::WaitToBeWoken(supply.waker);
       continue;
     }
     std::uint8_t *block = AllocateBlock();
-    TouchPages(block);
+    if (!TouchPages(block, supply.stop)) {
+      ::operator delete(block, std::align_val_t(kLargeBlockSize));
+      break;
+    }
     supply.ready[slot].store(block, std::memory_order_release);
     slot = (slot + 1) % kReadyBlocks;
   }
@@ -100,11 +120,16 @@ std::uint8_t *TakeLargeBlock() {
     if (block != nullptr) {
       supply.next = (supply.next + 1) % kReadyBlocks;
       ++supply.counts.prepared;
+      platform::Wake(supply.waker);
       return block;
     }
   } else if (supply.counts.taken >= kBlocksBeforeHelper) {
-    // A program that needed this many blocks will likely need more.
-    supply.helper = platform::StartThread(PrepareBlocks, nullptr);
+    // A program that needed this many blocks will likely need more. Without
+    // a waker or a thread, the main thread goes on faulting its blocks in.
+    if (supply.waker == nullptr)
+      supply.waker = platform::NewWaker();
+    if (supply.waker != nullptr)
+      supply.helper = platform::StartThread(PrepareBlocks, nullptr);
   }
   return AllocateBlock();
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -24,6 +25,64 @@ TEST(Threads, EveryStartedThreadRunsItsWorkBeforeItIsJoined) {
   }
   for (int counter : counters)
     EXPECT_EQ(counter, 1);
+}
+
+TEST(Wakers, AWakeBeforeTheWaitIsKeptAndSeveralCountAsOne) {
+  platform::Waker *waker = platform::NewWaker();
+  ASSERT_NE(waker, nullptr);
+  platform::Wake(waker);
+  platform::Wake(waker);
+  platform::WaitToBeWoken(waker); // returns at once: the calls were kept
+  // The two calls were one: this wait lasts until the thread's call, which
+  // comes after its flag is set.
+  struct Context {
+    platform::Waker *waker;
+    std::atomic<bool> called{false};
+  } context{waker};
+  platform::Thread *thread = platform::StartThread(
+      [](void *raw) {
+        auto *context = static_cast<Context *>(raw);
+        platform::SleepMicroseconds(20000);
+        context->called.store(true);
+        platform::Wake(context->waker);
+      },
+      &context);
+  ASSERT_NE(thread, nullptr);
+  platform::WaitToBeWoken(waker);
+  EXPECT_TRUE(context.called.load());
+  platform::JoinThread(thread);
+  platform::FreeWaker(waker);
+}
+
+TEST(Wakers, NoCallIsLostBetweenTwoThreadsTakingTurns) {
+  struct Context {
+    platform::Waker *ping = platform::NewWaker();
+    platform::Waker *pong = platform::NewWaker();
+    int turns = 0;
+  } context;
+  ASSERT_NE(context.ping, nullptr);
+  ASSERT_NE(context.pong, nullptr);
+  constexpr int kTurns = 2000;
+  platform::Thread *thread = platform::StartThread(
+      [](void *raw) {
+        auto *context = static_cast<Context *>(raw);
+        for (int i = 0; i < kTurns; ++i) {
+          platform::WaitToBeWoken(context->ping);
+          ++context->turns;
+          platform::Wake(context->pong);
+        }
+      },
+      &context);
+  ASSERT_NE(thread, nullptr);
+  for (int i = 0; i < kTurns; ++i) {
+    platform::Wake(context.ping);
+    platform::WaitToBeWoken(context.pong);
+    // Each turn is seen finished before the next begins.
+    ASSERT_EQ(context.turns, i + 1);
+  }
+  platform::JoinThread(thread);
+  platform::FreeWaker(context.ping);
+  platform::FreeWaker(context.pong);
 }
 
 TEST(BlockSupply, BlocksAreAlignedDistinctAndWholeAfterTheHelperStarts) {

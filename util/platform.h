@@ -97,6 +97,19 @@ void JoinThread(Thread *thread);
 /// coarser): for waits on another thread's progress.
 void SleepMicroseconds(std::uint32_t microseconds);
 
+/// A wake-up call from one thread to another that waits for it: a call made
+/// before the wait is kept, and several calls before a wait count as one.
+struct Waker;
+/// A new waker; nullptr when the system has none to give.
+Waker *NewWaker();
+/// Releases `waker`; no thread may be waiting on it.
+void FreeWaker(Waker *waker);
+/// Wakes the thread waiting on `waker`, or the next one to wait.
+void Wake(Waker *waker);
+/// Waits until `waker` is woken (at once when it was woken since the last
+/// wait) and clears the call.
+void WaitToBeWoken(Waker *waker);
+
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();
 

@@ -206,6 +206,49 @@ void SleepMicroseconds(std::uint32_t microseconds) {
   nanosleep(&pause, nullptr);
 }
 
+struct Waker {
+  pthread_mutex_t mutex;
+  pthread_cond_t condition;
+  bool woken;
+};
+
+Waker *NewWaker() {
+  auto *waker = new Waker;
+  waker->woken = false;
+  if (pthread_mutex_init(&waker->mutex, nullptr) != 0) {
+    delete waker;
+    return nullptr;
+  }
+  if (pthread_cond_init(&waker->condition, nullptr) != 0) {
+    pthread_mutex_destroy(&waker->mutex);
+    delete waker;
+    return nullptr;
+  }
+  return waker;
+}
+
+void FreeWaker(Waker *waker) {
+  pthread_cond_destroy(&waker->condition);
+  pthread_mutex_destroy(&waker->mutex);
+  delete waker;
+}
+
+void Wake(Waker *waker) {
+  pthread_mutex_lock(&waker->mutex);
+  waker->woken = true;
+  pthread_cond_signal(&waker->condition);
+  pthread_mutex_unlock(&waker->mutex);
+}
+
+void WaitToBeWoken(Waker *waker) {
+  pthread_mutex_lock(&waker->mutex);
+  // A wait can end without a call (spurious wake-ups): only the flag counts.
+  while (!waker->woken)
+    pthread_cond_wait(&waker->condition, &waker->mutex);
+  waker->woken = false;
+  pthread_mutex_unlock(&waker->mutex);
+}
+
 std::string ModulePath() {
   // The link's target can be of any length: grow the buffer until it fits.
   std::vector<char> buffer(256);

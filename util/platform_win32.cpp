@@ -207,6 +207,27 @@ void SleepMicroseconds(std::uint32_t microseconds) {
   Sleep((microseconds + 999) / 1000);
 }
 
+// An auto-reset event is exactly a waker: set until one wait takes it.
+struct Waker {
+  HANDLE event;
+};
+
+Waker *NewWaker() {
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (event == nullptr)
+    return nullptr;
+  return new Waker{event};
+}
+
+void FreeWaker(Waker *waker) {
+  CloseHandle(waker->event);
+  delete waker;
+}
+
+void Wake(Waker *waker) { SetEvent(waker->event); }
+
+void WaitToBeWoken(Waker *waker) { WaitForSingleObject(waker->event, INFINITE); }
+
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {

@@ -4,6 +4,7 @@
 
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
+#include "util/block_supply.h"
 #include "util/compiler.h"
 #include "util/numbers.h"
 #include "util/paths.h"
@@ -363,6 +364,10 @@ namespace {
 /// to be in memory at once.
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
+/// A source file of this many bytes or more (some 50,000 lines) needs
+/// blocks of memory beyond the first ones every build takes.
+constexpr std::uint64_t kLargeSourceFile = std::uint64_t{1} << 20;
+
 /// Splits a file's bytes into lines, block after block, and hands each line
 /// with its number to `Sink::Line`, which returns false to stop.
 template <class Sink> class CLineSplitter {
@@ -564,11 +569,17 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   // however often files are included.
   std::uint64_t room = SourceRoom();
   platform::FileHandle file = platform::OpenForRead(path);
-  if (file == platform::kNoFile || platform::FileSizeOf(file) > room) {
+  std::uint64_t size = file == platform::kNoFile ? 0 : platform::FileSizeOf(file);
+  if (file == platform::kNoFile || size > room) {
     platform::CloseFile(file);
     return fail();
   }
   ProtectFromOverwrite(platform::IdentityOfFile(file));
+  // The lines and tokens of a file this large fill blocks of their own:
+  // they are faulted in by the helper while this file is lexed, instead of
+  // by this thread when it first needs them.
+  if (size >= kLargeSourceFile)
+    StartBlockHelper();
 
   CProgramSink sink(InternFileName(FileNamePart(path)), includeDepth,
                     firstLine);

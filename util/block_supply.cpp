@@ -124,14 +124,22 @@ std::uint8_t *TakeLargeBlock() {
       return block;
     }
   } else if (supply.counts.taken >= kBlocksBeforeHelper) {
-    // A program that needed this many blocks will likely need more. Without
-    // a waker or a thread, the main thread goes on faulting its blocks in.
-    if (supply.waker == nullptr)
-      supply.waker = platform::NewWaker();
-    if (supply.waker != nullptr)
-      supply.helper = platform::StartThread(PrepareBlocks, nullptr);
+    // A program that needed this many blocks will likely need more.
+    StartBlockHelper();
   }
   return AllocateBlock();
+}
+
+void StartBlockHelper() {
+  BlockSupply &supply = g_BlockSupply;
+  if (supply.helper != nullptr)
+    return;
+  // Without a waker or a thread, the main thread goes on faulting its
+  // blocks in itself.
+  if (supply.waker == nullptr)
+    supply.waker = platform::NewWaker();
+  if (supply.waker != nullptr)
+    supply.helper = platform::StartThread(PrepareBlocks, nullptr);
 }
 
 void FreeLargeBlock(std::uint8_t *block) {

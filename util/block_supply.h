@@ -30,6 +30,12 @@ struct BlockSupplyCounts {
 };
 BlockSupplyCounts GetBlockSupplyCounts();
 
+/// Starts the helper thread that faults blocks in ahead of use, unless it
+/// runs already: for a caller that knows many blocks will be taken (the
+/// helper otherwise starts at the third block). Main thread only, like
+/// TakeLargeBlock.
+void StartBlockHelper();
+
 /// Stops and waits for the helper thread, frees the blocks it prepared and
 /// starts the counts again.
 void ResetBlockSupply();

@@ -119,6 +119,18 @@ TEST(BlockSupply, BlocksAreAlignedDistinctAndWholeAfterTheHelperStarts) {
   EXPECT_EQ(GetBlockSupplyCounts().ready, 0u);
 }
 
+TEST(BlockSupply, AHelperStartedEarlyPreparesTheFirstBlocks) {
+  ResetBlockSupply();
+  StartBlockHelper();
+  StartBlockHelper(); // a second start changes nothing
+  for (int wait = 0; wait < 20000 && GetBlockSupplyCounts().ready < 2; ++wait)
+    platform::SleepMicroseconds(100);
+  std::uint8_t *first = TakeLargeBlock();
+  FreeLargeBlock(first);
+  EXPECT_EQ(GetBlockSupplyCounts().prepared, 1u);
+  ResetBlockSupply();
+}
+
 TEST(BlockSupply, ASmallUserStartsNoHelper) {
   // Every build takes two blocks: a small program must not pay for a
   // thread, nor wait for one when it ends.

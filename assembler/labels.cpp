@@ -16,14 +16,17 @@
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
 #include "util/arena.h"
+#include "util/block_supply.h"
 #include "util/chunked_vector.h"
 #include "util/compiler.h"
+#include "util/platform.h"
 #include "util/random.h"
 #include "util/string_map.h"
 #include "util/text.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 std::string g_Namespace;
@@ -93,16 +96,12 @@ public:
       std::uint64_t *old = m_Slots;
       std::uint32_t oldSize = m_Size;
       m_Size = oldSize == 0 ? 4 : oldSize * 2;
-      m_Slots = m_Size <= kSmallSlots
-                    ? reinterpret_cast<std::uint64_t *>(
-                          g_IndexSlots.Allocate(m_Size * sizeof(std::uint64_t)))
-                    : new std::uint64_t[m_Size];
+      m_Slots = NewSlots(m_Size);
       std::fill(m_Slots, m_Slots + m_Size, std::uint64_t{0});
       for (std::uint32_t i = 0; i < oldSize; ++i)
         if (old[i] != 0)
           Place(homeOf(static_cast<std::uint32_t>(old[i] & kIndexMask) - 1), old[i]);
-      if (oldSize > kSmallSlots)
-        delete[] old;
+      FreeSlots(old, oldSize);
     }
     Place(hash.home, hash.tag | (std::uint64_t{number} + 1));
     ++m_Count;
@@ -120,9 +119,34 @@ private:
     m_Slots[i] = slot;
   }
 
+  /// Slot arrays of at least this many bytes are aligned for huge pages:
+  /// the index of a namespace with a million labels is megabytes, faulted
+  /// in a few pages instead of a thousand.
+  static constexpr std::size_t kHugeSlotBytes = kLargeBlockSize;
+
+  static std::uint64_t *NewSlots(std::uint32_t size) {
+    std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
+    if (size <= kSmallSlots)
+      return reinterpret_cast<std::uint64_t *>(g_IndexSlots.Allocate(bytes));
+    if (bytes < kHugeSlotBytes)
+      return new std::uint64_t[size];
+    void *slots = ::operator new(bytes, std::align_val_t(kHugeSlotBytes));
+    platform::AdviseHugePages(slots, bytes);
+    return static_cast<std::uint64_t *>(slots);
+  }
+
+  static void FreeSlots(std::uint64_t *slots, std::uint32_t size) {
+    std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
+    if (size <= kSmallSlots)
+      return;
+    if (bytes < kHugeSlotBytes)
+      delete[] slots;
+    else
+      ::operator delete(slots, std::align_val_t(kHugeSlotBytes));
+  }
+
   void Release() {
-    if (m_Size > kSmallSlots)
-      delete[] m_Slots;
+    FreeSlots(m_Slots, m_Size);
     m_Slots = nullptr;
     m_Size = 0;
     m_Count = 0;

@@ -119,17 +119,22 @@ private:
     m_Slots[i] = slot;
   }
 
-  /// Slot arrays of at least this many bytes are aligned for huge pages:
-  /// the index of a namespace with a million labels is megabytes, faulted
-  /// in a few pages instead of a thousand.
+  /// Slot arrays of a quarter of a large block up to a whole one take a
+  /// large block, faulted in ahead by the block supply's helper; larger
+  /// ones are aligned for huge pages. The index of a namespace with many
+  /// labels (a flat program's global one) is faulted in a few pages instead
+  /// of thousands.
+  static constexpr std::size_t kBlockSlotBytes = kLargeBlockSize / 4;
   static constexpr std::size_t kHugeSlotBytes = kLargeBlockSize;
 
   static std::uint64_t *NewSlots(std::uint32_t size) {
     std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
     if (size <= kSmallSlots)
       return reinterpret_cast<std::uint64_t *>(g_IndexSlots.Allocate(bytes));
-    if (bytes < kHugeSlotBytes)
+    if (bytes < kBlockSlotBytes)
       return new std::uint64_t[size];
+    if (bytes <= kLargeBlockSize)
+      return reinterpret_cast<std::uint64_t *>(TakeLargeBlock());
     void *slots = ::operator new(bytes, std::align_val_t(kHugeSlotBytes));
     platform::AdviseHugePages(slots, bytes);
     return static_cast<std::uint64_t *>(slots);
@@ -139,8 +144,10 @@ private:
     std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
     if (size <= kSmallSlots)
       return;
-    if (bytes < kHugeSlotBytes)
+    if (bytes < kBlockSlotBytes)
       delete[] slots;
+    else if (bytes <= kLargeBlockSize)
+      FreeLargeBlock(reinterpret_cast<std::uint8_t *>(slots));
     else
       ::operator delete(slots, std::align_val_t(kHugeSlotBytes));
   }

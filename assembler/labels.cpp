@@ -44,8 +44,10 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 /// their indexes grow a few times while they fill. Arrays of up to
 /// kSmallSlots slots come from here and are never freed one by one (a
 /// grown index leaves at most as much behind as it now holds); larger ones
-/// are owned by their index. Reset with the namespaces.
-CArena g_IndexSlots(std::size_t{64} << 10);
+/// are owned by their index. Reset with the namespaces. A program with
+/// few namespaces takes small blocks; one with thousands goes on to large
+/// blocks, faulted in ahead.
+CArena g_IndexSlots(std::size_t{64} << 10, kLargeBlockSize);
 constexpr std::uint32_t kSmallSlots = 64;
 
 /// A small open-addressing index of one namespace: from a name's hash to a

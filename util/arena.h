@@ -57,7 +57,12 @@ private:
 class CArena {
 public:
   explicit CArena(std::size_t blockSize = CMemoryBlock::kLargeBlock)
-      : m_BlockSize(blockSize) {}
+      : m_BlockSize(blockSize), m_LaterBlockSize(blockSize) {}
+  /// An arena whose first kFirstBlocks blocks are of `blockSize` bytes and
+  /// later ones of `laterBlockSize`: small users stay small, large ones get
+  /// large blocks.
+  CArena(std::size_t blockSize, std::size_t laterBlockSize)
+      : m_BlockSize(blockSize), m_LaterBlockSize(laterBlockSize) {}
   CArena(const CArena &) = delete;
   CArena &operator=(const CArena &) = delete;
 
@@ -70,9 +75,7 @@ public:
         m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
         return m_Blocks.back()->Data();
       }
-      m_Blocks.push_back(std::make_unique<CMemoryBlock>(m_BlockSize));
-      m_Next = m_Blocks.back()->Data();
-      m_Left = m_BlockSize;
+      NextBlock();
     }
     std::uint8_t *result = m_Next;
     m_Next += size;
@@ -89,9 +92,7 @@ public:
         m_Reserved = m_Blocks.back()->Data();
         return m_Reserved;
       }
-      m_Blocks.push_back(std::make_unique<CMemoryBlock>(m_BlockSize));
-      m_Next = m_Blocks.back()->Data();
-      m_Left = m_BlockSize;
+      NextBlock();
     }
     m_Reserved = nullptr;
     return m_Next;
@@ -121,10 +122,24 @@ public:
     m_Blocks.clear();
     m_Next = nullptr;
     m_Left = 0;
+    m_BlocksTaken = 0;
   }
 
 private:
+  static constexpr std::size_t kFirstBlocks = 4;
+
+  /// Starts a new current block.
+  void NextBlock() {
+    std::size_t size = m_BlocksTaken < kFirstBlocks ? m_BlockSize : m_LaterBlockSize;
+    ++m_BlocksTaken;
+    m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
+    m_Next = m_Blocks.back()->Data();
+    m_Left = size;
+  }
+
   std::size_t m_BlockSize;
+  std::size_t m_LaterBlockSize;
+  std::size_t m_BlocksTaken = 0;
   std::vector<std::unique_ptr<CMemoryBlock>> m_Blocks;
   std::uint8_t *m_Next = nullptr;
   std::size_t m_Left = 0;

@@ -650,7 +650,8 @@ void LexFileAhead(CLexedFile &file) {
   t_AheadFailed = false;
   CAheadSink sink(file);
   CLineSplitter<CAheadSink> splitter(sink);
-  CReadBuffer block;
+  // One buffer per thread, kept between files like the main thread's.
+  thread_local CReadBuffer block;
   std::uint64_t total = 0;
   ReadEnd end = ReadAndLex(handle, kMaxSourceSize, block, splitter, total);
   platform::CloseFile(handle);
@@ -658,7 +659,7 @@ void LexFileAhead(CLexedFile &file) {
   file.size = total;
   file.ok = end == ReadEnd::kDone && !t_AheadFailed;
   if (!file.ok) {
-    file.lines = std::vector<CLexedFile::Line>();
+    file.lines = decltype(file.lines)();
     file.tokens.reset();
   }
 }
@@ -683,7 +684,7 @@ bool AdoptLexedFile(CLexedFile &file, CLineList::Position *firstLine,
   AddWrapping(g_SourceSize, file.size);
   AddWrapping(g_SourceFileCount, 1);
   KeepTokenStorage(std::move(file.tokens));
-  file.lines = std::vector<CLexedFile::Line>();
+  file.lines = decltype(file.lines)();
   file.ok = false;
   return true;
 }

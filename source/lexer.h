@@ -67,7 +67,7 @@ struct CLexedFile {
   bool ok = false;
   std::uint64_t size = 0; ///< Bytes read.
   platform::FileIdentity identity;
-  std::vector<Line> lines;
+  std::vector<Line, CHugePageAllocator<Line>> lines;
   std::unique_ptr<CArena> tokens;
 };
 

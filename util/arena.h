@@ -147,4 +147,42 @@ private:
   std::uint8_t *m_Reserved = nullptr;
 };
 
+/// An allocator for vectors that may grow large: an allocation of a
+/// megabyte or more is rounded up to whole large blocks and aligned for huge
+/// pages, so it is faulted in a few pages instead of hundreds.
+template <class T> class CHugePageAllocator {
+public:
+  using value_type = T;
+
+  CHugePageAllocator() = default;
+  template <class U> CHugePageAllocator(const CHugePageAllocator<U> &) {}
+
+  T *allocate(std::size_t count) {
+    if (count > kMaxBytes / sizeof(T))
+      throw std::bad_array_new_length();
+    std::size_t bytes = count * sizeof(T);
+    if (bytes < kHugeBytes)
+      return static_cast<T *>(::operator new(bytes));
+    std::size_t rounded = (bytes + kLargeBlockSize - 1) & ~(kLargeBlockSize - 1);
+    void *memory = ::operator new(rounded, std::align_val_t(kLargeBlockSize));
+    platform::AdviseHugePages(memory, rounded);
+    return static_cast<T *>(memory);
+  }
+
+  void deallocate(T *memory, std::size_t count) {
+    if (count * sizeof(T) < kHugeBytes)
+      ::operator delete(memory);
+    else
+      ::operator delete(memory, std::align_val_t(kLargeBlockSize));
+  }
+
+  template <class U> bool operator==(const CHugePageAllocator<U> &) const {
+    return true;
+  }
+
+private:
+  static constexpr std::size_t kHugeBytes = kLargeBlockSize / 2;
+  static constexpr std::size_t kMaxBytes = ~std::size_t{0} - kLargeBlockSize;
+};
+
 #endif // FERROX_UTIL_ARENA_H

@@ -59,4 +59,18 @@ TEST(Arena, LaterBlocksAreLargeOnesFromTheSupply) {
   ResetBlockSupply();
 }
 
+TEST(HugePageAllocator, VectorsKeepTheirValuesAcrossSmallAndLargeStorage) {
+  std::vector<std::uint64_t, CHugePageAllocator<std::uint64_t>> values;
+  // From a few bytes to several megabytes: storage moves from the heap to
+  // blocks aligned for huge pages.
+  for (std::uint64_t i = 0; i < 1000000; ++i)
+    values.push_back(i * 3);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(values.data()) % kLargeBlockSize, 0u);
+  for (std::uint64_t i = 0; i < values.size(); ++i)
+    ASSERT_EQ(values[i], i * 3);
+  values.resize(10);
+  values.shrink_to_fit();
+  EXPECT_EQ(values.back(), 27u);
+}
+
 } // namespace

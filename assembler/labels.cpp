@@ -26,7 +26,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <utility>
 
 std::string g_Namespace;
@@ -127,7 +126,6 @@ private:
   /// labels (a flat program's global one) is faulted in a few pages instead
   /// of thousands.
   static constexpr std::size_t kBlockSlotBytes = kLargeBlockSize / 4;
-  static constexpr std::size_t kHugeSlotBytes = kLargeBlockSize;
 
   static std::uint64_t *NewSlots(std::uint32_t size) {
     std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
@@ -137,9 +135,7 @@ private:
       return new std::uint64_t[size];
     if (bytes <= kLargeBlockSize)
       return reinterpret_cast<std::uint64_t *>(TakeLargeBlock());
-    void *slots = ::operator new(bytes, std::align_val_t(kHugeSlotBytes));
-    platform::AdviseHugePages(slots, bytes);
-    return static_cast<std::uint64_t *>(slots);
+    return reinterpret_cast<std::uint64_t *>(AllocateHugeAligned(bytes));
   }
 
   static void FreeSlots(std::uint64_t *slots, std::uint32_t size) {
@@ -151,7 +147,7 @@ private:
     else if (bytes <= kLargeBlockSize)
       FreeLargeBlock(reinterpret_cast<std::uint8_t *>(slots));
     else
-      ::operator delete(slots, std::align_val_t(kHugeSlotBytes));
+      FreeHugeAligned(slots);
   }
 
   void Release() {

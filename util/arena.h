@@ -8,7 +8,6 @@
 #define FERROX_UTIL_ARENA_H
 
 #include "util/block_supply.h"
-#include "util/platform.h"
 
 #include <cstddef>
 #include <cstring>
@@ -29,9 +28,7 @@ public:
     if (size == kLargeBlock) {
       m_Data = TakeLargeBlock();
     } else if (size > kLargeBlock) {
-      m_Data = static_cast<std::uint8_t *>(
-          ::operator new(size, std::align_val_t(kLargeBlock)));
-      platform::AdviseHugePages(m_Data, size);
+      m_Data = AllocateHugeAligned(size);
     } else {
       m_Data = static_cast<std::uint8_t *>(::operator new(size));
     }
@@ -40,7 +37,7 @@ public:
     if (m_Size == kLargeBlock)
       FreeLargeBlock(m_Data);
     else if (m_Size > kLargeBlock)
-      ::operator delete(m_Data, std::align_val_t(kLargeBlock));
+      FreeHugeAligned(m_Data);
     else
       ::operator delete(m_Data);
   }
@@ -164,16 +161,14 @@ public:
     if (bytes < kHugeBytes)
       return static_cast<T *>(::operator new(bytes));
     std::size_t rounded = (bytes + kLargeBlockSize - 1) & ~(kLargeBlockSize - 1);
-    void *memory = ::operator new(rounded, std::align_val_t(kLargeBlockSize));
-    platform::AdviseHugePages(memory, rounded);
-    return static_cast<T *>(memory);
+    return reinterpret_cast<T *>(AllocateHugeAligned(rounded));
   }
 
   void deallocate(T *memory, std::size_t count) {
     if (count * sizeof(T) < kHugeBytes)
       ::operator delete(memory);
     else
-      ::operator delete(memory, std::align_val_t(kLargeBlockSize));
+      FreeHugeAligned(memory);
   }
 
   template <class U> bool operator==(const CHugePageAllocator<U> &) const {

@@ -21,12 +21,7 @@ constexpr std::size_t kReadyBlocks = 2;
 /// pages costs nothing but a few stores.
 constexpr std::size_t kTouchStep = 4096;
 
-std::uint8_t *AllocateBlock() {
-  auto *block = static_cast<std::uint8_t *>(
-      ::operator new(kLargeBlockSize, std::align_val_t(kLargeBlockSize)));
-  platform::AdviseHugePages(block, kLargeBlockSize);
-  return block;
-}
+std::uint8_t *AllocateBlock() { return AllocateHugeAligned(kLargeBlockSize); }
 
 /// The touches check for a stop this often, so that the end of a run does
 /// not wait for a whole block's faulting.
@@ -78,7 +73,7 @@ struct BlockSupply {
     }
     for (std::atomic<std::uint8_t *> &slot : ready) {
       if (std::uint8_t *block = slot.exchange(nullptr))
-        ::operator delete(block, std::align_val_t(kLargeBlockSize));
+        FreeHugeAligned(block);
     }
     next = 0;
     stop.store(false, std::memory_order_relaxed);
@@ -101,7 +96,7 @@ void PrepareBlocks(void *) {
     }
     std::uint8_t *block = AllocateBlock();
     if (!TouchPages(block, supply.stop)) {
-      ::operator delete(block, std::align_val_t(kLargeBlockSize));
+      FreeHugeAligned(block);
       break;
     }
     supply.ready[slot].store(block, std::memory_order_release);
@@ -142,8 +137,17 @@ void StartBlockHelper() {
     supply.helper = platform::StartThread(PrepareBlocks, nullptr);
 }
 
-void FreeLargeBlock(std::uint8_t *block) {
-  ::operator delete(block, std::align_val_t(kLargeBlockSize));
+void FreeLargeBlock(std::uint8_t *block) { FreeHugeAligned(block); }
+
+std::uint8_t *AllocateHugeAligned(std::size_t size) {
+  auto *memory = static_cast<std::uint8_t *>(
+      ::operator new(size, std::align_val_t(kLargeBlockSize)));
+  platform::AdviseHugePages(memory, size);
+  return memory;
+}
+
+void FreeHugeAligned(void *memory) {
+  ::operator delete(memory, std::align_val_t(kLargeBlockSize));
 }
 
 BlockSupplyCounts GetBlockSupplyCounts() {

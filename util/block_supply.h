@@ -21,6 +21,13 @@ inline constexpr std::size_t kLargeBlockSize = std::size_t{2} << 20;
 std::uint8_t *TakeLargeBlock();
 void FreeLargeBlock(std::uint8_t *block);
 
+/// `size` bytes, uninitialised, aligned to kLargeBlockSize and backed with
+/// huge pages where the system can: for storage of a megabyte or more,
+/// which is then faulted in a few pages instead of hundreds. Any thread may
+/// call it. Freed with FreeHugeAligned.
+std::uint8_t *AllocateHugeAligned(std::size_t size);
+void FreeHugeAligned(void *memory);
+
 /// How many blocks have been taken since the last reset, how many of them
 /// had been prepared by the helper thread, and how many prepared ones wait.
 struct BlockSupplyCounts {

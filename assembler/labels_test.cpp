@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -193,8 +194,27 @@ TEST_F(LabelsTest, LookupsAtAnyDepthFollowTheOutwardRule) {
     } else if (action < 9) {
       const std::string &from = opened[pick(static_cast<int>(opened.size()))];
       std::string name = names[pick(26)];
-      if (pick(2) == 0)
+      int kind = pick(4);
+      if (kind == 0 || kind == 1) {
         name = std::string(spaces[pick(3)]) + "." + name;
+      } else if (kind == 2) {
+        // A qualifier of several components, as many as the namespaces are
+        // deep: a whole path that was opened or its last components, often
+        // with one of the path's own labels.
+        const std::string &path = opened[pick(static_cast<int>(opened.size()))];
+        std::size_t at = path.size();
+        for (int parts = pick(40) + 1; parts > 0 && at != std::string::npos; --parts)
+          at = at == 0 ? std::string::npos : path.rfind('.', at - 1);
+        std::string qualifier = path.substr(at == std::string::npos ? 0 : at + 1);
+        auto labels = model.find(path);
+        if (labels != model.end() && !labels->second.empty() && pick(2) == 0) {
+          auto label = labels->second.begin();
+          std::advance(label, pick(static_cast<int>(labels->second.size())));
+          name = label->first;
+        }
+        if (!qualifier.empty())
+          name = qualifier + "." + name;
+      }
       ASSERT_EQ(ValueFrom(from, name), lookup(from, name)) << from << " " << name;
     } else {
       // A use in the current namespace, as an instruction's parameter

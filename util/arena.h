@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <cstdint>
 #include <memory>
@@ -177,7 +178,11 @@ public:
 
 private:
   static constexpr std::size_t kHugeBytes = kLargeBlockSize / 2;
-  static constexpr std::size_t kMaxBytes = ~std::size_t{0} - kLargeBlockSize;
+  // The largest object size, rounded down to whole blocks so that rounding a
+  // request up cannot pass it.
+  static constexpr std::size_t kMaxBytes =
+      static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) &
+      ~(kLargeBlockSize - 1);
 };
 
 #endif // FERROX_UTIL_ARENA_H

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -30,8 +31,15 @@ std::size_t NameShape(std::size_t length, unsigned char first, unsigned char las
 }
 /// IdentifierMask of the first letters of all macro names.
 std::uint32_t g_FirstLetters = 0;
-std::size_t g_LongestName = 0;
+/// By lower-cased first byte, a bit for the length of every macro name that
+/// starts with it (names of 63 bytes or more share bit 63): one load rules
+/// out most names whose first letter some macro shares.
+std::uint64_t g_LengthsByFirst[256] = {};
 std::string g_LowerName;
+
+std::uint64_t LengthBit(std::size_t length) {
+  return std::uint64_t{1} << (length < 63 ? length : 63);
+}
 
 /// Macros whose full expansion is kept, and the bytes kept. A use of such a
 /// macro copies the expansion instead of examining its tokens again, so a
@@ -63,7 +71,7 @@ void AddMacro(std::unique_ptr<CMacro> macro) {
   g_NameShapes.set(NameShape(key.size(), static_cast<unsigned char>(key[0]),
                              static_cast<unsigned char>(key.back())));
   g_FirstLetters |= IdentifierMask(key[0]);
-  g_LongestName = std::max(g_LongestName, key.size());
+  g_LengthsByFirst[static_cast<unsigned char>(key[0])] |= LengthBit(key.size());
   g_Macros.Insert(key, std::move(macro));
 }
 
@@ -172,11 +180,38 @@ namespace {
 
 /// False for most names that are not macros, without a call.
 FERROX_ALWAYS_INLINE bool MayBeMacro(std::string_view name) {
+  if (name.empty())
+    return false;
   const unsigned char *lower = platform::LowerCaseTable();
-  return !name.empty() && name.size() <= g_LongestName &&
-         g_NameShapes.test(NameShape(name.size(),
-                                     lower[static_cast<unsigned char>(name[0])],
+  unsigned char first = lower[static_cast<unsigned char>(name[0])];
+  return (g_LengthsByFirst[first] & LengthBit(name.size())) != 0 &&
+         g_NameShapes.test(NameShape(name.size(), first,
                                      lower[static_cast<unsigned char>(name.back())]));
+}
+
+/// The position of the first token at or after `at` in `encoded` that may
+/// name a macro, or that is long (kLongLength: left to the decoder); the
+/// size of `encoded` when there is none. The token headers are read straight
+/// from the encoding: symbols are one byte, a short token's header holds its
+/// length.
+FERROX_ALWAYS_INLINE std::size_t NextCandidate(std::string_view encoded,
+                                               std::size_t at) {
+  const auto *bytes = reinterpret_cast<const std::uint8_t *>(encoded.data());
+  while (at < encoded.size()) {
+    std::uint8_t header = bytes[at];
+    std::size_t length = header & 0x3F;
+    if (header >> 6 == TOKEN_SYMBOL) {
+      ++at;
+      continue;
+    }
+    if (length == tokencode::kLongLength)
+      return at;
+    if (header >> 6 == TOKEN_IDENTIFIER &&
+        MayBeMacro(std::string_view(encoded.data() + at + 1, length)))
+      return at;
+    at += 1 + length;
+  }
+  return encoded.size();
 }
 
 /// FindMacro for a name that MayBeMacro let through.
@@ -202,7 +237,7 @@ void ClearMacros() {
   g_Macros.Clear();
   g_NameShapes.reset();
   g_FirstLetters = 0;
-  g_LongestName = 0;
+  std::fill(std::begin(g_LengthsByFirst), std::end(g_LengthsByFirst), 0);
 }
 
 void DefineMacro(CSourceLine &line) {
@@ -230,30 +265,17 @@ void ExpandMacros(CSourceLine &line) {
   // The macro found by the scan: the first token examined below is its
   // name, which is not looked up again.
   CMacro *found = nullptr;
-  // The scan reads the token headers straight from the encoding: symbols
-  // are one byte, a short token's header holds its length. A long token
-  // (rare) sends the rest of the line through the decoder.
+  // A long token (rare) sends the rest of the line through the decoder.
   std::string_view encoded = line.Encoded();
-  const auto *bytes = reinterpret_cast<const std::uint8_t *>(encoded.data());
   std::size_t at = 0;
-  while (at < encoded.size()) {
-    std::uint8_t header = bytes[at];
-    std::size_t length = header & 0x3F;
-    if (header >> 6 == TOKEN_SYMBOL) {
-      ++at;
-      continue;
-    }
+  while ((at = NextCandidate(encoded, at)) < encoded.size()) {
+    std::size_t length = static_cast<std::uint8_t>(encoded[at]) & 0x3F;
     if (length == tokencode::kLongLength)
       break;
-    if (header >> 6 == TOKEN_IDENTIFIER) {
-      std::string_view name(encoded.data() + at + 1, length);
-      if (MayBeMacro(name)) {
-        found = LookUpMacro(name);
-        if (found != nullptr) {
-          first = static_cast<CTokenList::Cursor>(at);
-          break;
-        }
-      }
+    found = LookUpMacro(encoded.substr(at + 1, length));
+    if (found != nullptr) {
+      first = static_cast<CTokenList::Cursor>(at);
+      break;
     }
     at += 1 + length;
   }
@@ -314,8 +336,18 @@ void ExpandMacros(CSourceLine &line) {
       macro = nullptr;
     }
     if (macro == nullptr) {
-      g_Expanded.AppendEncoded(
-          top.tokens.Encoded().substr(at, top.tokens.GetCursor() - at));
+      // The tokens up to the next one that may name a macro are copied in
+      // one piece when they keep the line within the limits checked below;
+      // otherwise token by token, so the limit is found where it is passed.
+      std::string_view encoded = top.tokens.Encoded();
+      std::size_t end = NextCandidate(encoded, top.tokens.GetCursor());
+      std::size_t size = g_Expanded.Bytes().size() + (end - at);
+      std::uint64_t grown = size > written ? size - written : 0;
+      if (size > kMaxExpandedLine || g_ExpandedGrowth + grown > kMaxExpandedGrowth)
+        end = top.tokens.GetCursor();
+      else
+        top.tokens.SetCursor(static_cast<CTokenList::Cursor>(end));
+      g_Expanded.AppendEncoded(encoded.substr(at, end - at));
     } else if (macro->m_Expanding) {
       // Name the macro whose replacement led back to one being expanded.
       const CMacro *closing = top.macro != nullptr ? top.macro : macro;

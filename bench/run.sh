@@ -283,32 +283,14 @@ declare -A peer_command=(
 )
 
 # The commands take turns within every repetition, so that a change in the
-# machine's load touches all of them alike. With two peers or more, each of
-# ferrox's two programs runs right after a peer: a command that follows one
-# which freed a few hundred megabytes finds the memory it touches colder
-# than one that follows ferrox itself (on virtual machines that back guest
-# memory lazily, measured: the full-language program ~25% slower), and the
-# full / data ratio must compare the programs, not their neighbours.
-run_peer() {
-  # shellcheck disable=SC2086 # the command is split into its words
-  run_once "$1-$data" ${peer_command[$1]}
-}
+# machine's load touches all of them alike.
 for ((rep = 1; rep <= reps; rep++)); do
-  if [ "${#peers[@]}" -ge 2 ]; then
-    run_peer "${peers[0]}"
-    run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
-    run_peer "${peers[1]}"
-    run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
-    for peer in "${peers[@]:2}"; do
-      run_peer "$peer"
-    done
-  else
-    run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
-    for peer in "${peers[@]}"; do
-      run_peer "$peer"
-    done
-    run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
-  fi
+  run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
+  for peer in "${peers[@]}"; do
+    # shellcheck disable=SC2086 # the command is split into its words
+    run_once "$peer-$data" ${peer_command[$peer]}
+  done
+  run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
 done
 
 ours_s=$(seconds "ferrox-$data" || true)

@@ -116,25 +116,25 @@ public:
 
   std::size_t Size() const { return m_Entries.size(); }
 
-  /// The value stored under `key`, or nullptr.
-  Value *Find(std::string_view key) { return Find(key, HashKey(key)); }
+  /// The value stored under `key`, or nullptr. Keys of up to 8 bytes (an
+  /// instruction's or a macro's name, mostly) are hashed and compared as
+  /// one word.
+  Value *Find(std::string_view key) {
+    if (key.size() - 1 < 8) {
+      std::uint64_t word = LoadShortKey(key.data(), key.size());
+      return Probe(key.size(), HashShortKey(word, key.size()),
+                   [&](std::string_view stored) {
+                     return LoadShortKey(stored.data(), stored.size()) == word;
+                   });
+    }
+    return Find(key, HashKey(key));
+  }
 
   /// Find, with the key's HashKey already computed.
   Value *Find(std::string_view key, const CKeyHash &hash) {
-    if (m_Slots.empty())
-      return nullptr;
-    std::size_t mask = m_Slots.size() - 1;
-    std::uint64_t tag = hash.tag;
-    for (std::size_t i = hash.home & mask;; i = (i + 1) & mask) {
-      std::uint64_t slot = m_Slots[i];
-      if (slot == 0)
-        return nullptr;
-      if ((slot & kTagMask) == tag) {
-        Entry &entry = m_Entries[static_cast<std::size_t>(slot & kIndexMask) - 1];
-        if (entry.key == key)
-          return &entry.value;
-      }
-    }
+    return Probe(key.size(), hash, [&](std::string_view stored) {
+      return key.empty() || std::memcmp(stored.data(), key.data(), key.size()) == 0;
+    });
   }
 
   /// Inserts `value` under `key` unless the key is present. Returns the
@@ -196,6 +196,26 @@ private:
 
   static constexpr std::uint64_t kTagMask = 0xFFFFFFFF00000000ull;
   static constexpr std::uint64_t kIndexMask = 0x00000000FFFFFFFFull;
+
+  /// The value of the key of `size` bytes with `hash` for which
+  /// `sameBytes(stored key)` holds, given a stored key of that size.
+  template <class SameBytes>
+  Value *Probe(std::size_t size, const CKeyHash &hash, SameBytes sameBytes) {
+    if (m_Slots.empty())
+      return nullptr;
+    std::size_t mask = m_Slots.size() - 1;
+    std::uint64_t tag = hash.tag;
+    for (std::size_t i = hash.home & mask;; i = (i + 1) & mask) {
+      std::uint64_t slot = m_Slots[i];
+      if (slot == 0)
+        return nullptr;
+      if ((slot & kTagMask) == tag) {
+        Entry &entry = m_Entries[static_cast<std::size_t>(slot & kIndexMask) - 1];
+        if (entry.key.size() == size && sameBytes(entry.key))
+          return &entry.value;
+      }
+    }
+  }
 
   void Grow() {
     m_Slots.assign(m_Slots.empty() ? 64 : m_Slots.size() * 2, 0);

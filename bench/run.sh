@@ -401,8 +401,17 @@ if [ "$run_scaling" -eq 1 ]; then
     counts="$counts$size lines $((reps * $(runs_of "$size"))), "
   done
   echo "runs: ${counts}the empty program $((reps * $(runs_of 1)))"
-  empty_s=$(seconds ferrox-empty || true)
+  # A turn's runs of one size take about as long as one run of the largest:
+  # each turn gives one figure, the mean of its runs, and the median of
+  # those is compared, so every size's figure spans the machine's changes
+  # of speed (phases of a second or so here) as the largest's runs do.
+  turn_seconds() {
+    measured "$1" && awk -v n="$2" '{ sum += $1 } NR % n == 0 { print sum / n; sum = 0 }' \
+      "$scratch/results/$1" | median
+  }
+  empty_s=$(turn_seconds ferrox-empty "$(runs_of 1)" || true)
   echo "empty program: $(fmt %.4f "$empty_s") s, $(fmt %.1f "$(megabytes ferrox-empty || true)") MB"
+  echo "(median s: the median over the turns of each turn's mean; range s: of single runs)"
   printf '%10s %10s %15s %10s %12s %12s %10s\n' "lines" "median s" "range s" "net s" \
     "ns per line" "lines/s" "peak MB"
   per_line=()
@@ -415,7 +424,7 @@ if [ "$run_scaling" -eq 1 ]; then
       [ -s "$scratch/results/$key" ] && show_failure "$key"
       continue
     fi
-    s=$(seconds "$key")
+    s=$(turn_seconds "$key" "$(runs_of "$size")")
     net=$(calc "($s - ${empty_s:-0}) > 0 ? $s - ${empty_s:-0} : $s")
     ns=$(calc "sprintf(\"%.1f\", $net * 1e9 / $size)")
     per_line+=("$ns")

@@ -8,7 +8,7 @@
 # and stress results. It installs nothing: peers that are missing (NASM,
 # GNU as, yasm) are skipped with a note.
 #
-#   bench/run.sh            the full benchmark (about a quarter of an hour)
+#   bench/run.sh            the full benchmark (five to ten minutes)
 #   bench/run.sh --quick    smaller inputs and three repetitions
 #   bench/run.sh --help     every option
 set -euo pipefail

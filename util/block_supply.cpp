@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -40,6 +41,10 @@ bool TouchPages(std::uint8_t *block, const std::atomic<bool> &stop) {
   return true;
 }
 
+/// Set when g_BlockSupply is destroyed at the end of the process: blocks
+/// freed by later destructors go straight back to the system.
+bool g_BlockSupplyGone = false;
+
 /// A ring of blocks the helper thread fills in order and the main thread
 /// empties in the same order; a slot holds a block only once it is faulted
 /// in. The main thread never waits: when the next block is not ready it
@@ -47,10 +52,18 @@ bool TouchPages(std::uint8_t *block, const std::atomic<bool> &stop) {
 struct BlockSupply {
   std::atomic<std::uint8_t *> ready[kReadyBlocks] = {};
   std::size_t next = 0; ///< The slot the main thread takes from.
+  /// The slot a starting helper fills first: the one after the blocks that
+  /// are ready, so the ring stays in order across a stop and a start.
+  std::size_t helperFirst = 0;
   std::atomic<bool> stop{false};
   platform::Thread *helper = nullptr;
   /// Woken when a block is taken and when the helper must stop.
   platform::Waker *waker = nullptr;
+  /// Blocks given back during the build, still faulted in: the next ones
+  /// taken. Returning a block to the system would make it interrupt every
+  /// core the process ran on to flush its address translations, which costs
+  /// more than faulting a fresh block in.
+  std::vector<std::uint8_t *> recycled;
   BlockSupplyCounts counts;
 
   /// The helper is stopped and waited for: a thread left running into the
@@ -58,15 +71,22 @@ struct BlockSupply {
   /// runtime complain). It is woken at once and leaves a block half faulted
   /// in, and a program that needs no more than its first blocks never starts
   /// one.
-  ~BlockSupply() { Reset(); }
+  ~BlockSupply() {
+    Reset();
+    g_BlockSupplyGone = true;
+  }
+
+  void StopHelper() {
+    if (helper == nullptr)
+      return;
+    stop.store(true, std::memory_order_relaxed);
+    platform::Wake(waker);
+    platform::JoinThread(helper);
+    helper = nullptr;
+  }
 
   void Reset() {
-    if (helper != nullptr) {
-      stop.store(true, std::memory_order_relaxed);
-      platform::Wake(waker);
-      platform::JoinThread(helper);
-      helper = nullptr;
-    }
+    StopHelper();
     if (waker != nullptr) {
       platform::FreeWaker(waker);
       waker = nullptr;
@@ -75,6 +95,10 @@ struct BlockSupply {
       if (std::uint8_t *block = slot.exchange(nullptr))
         FreeHugeAligned(block);
     }
+    for (std::uint8_t *block : recycled)
+      FreeHugeAligned(block);
+    recycled.clear();
+    recycled.shrink_to_fit();
     next = 0;
     stop.store(false, std::memory_order_relaxed);
     counts = BlockSupplyCounts();
@@ -88,7 +112,7 @@ BlockSupply g_BlockSupply;
 /// takes a block or stops it.
 void PrepareBlocks(void *) {
   BlockSupply &supply = g_BlockSupply;
-  std::size_t slot = 0;
+  std::size_t slot = supply.helperFirst;
   while (!supply.stop.load(std::memory_order_relaxed)) {
     if (supply.ready[slot].load(std::memory_order_acquire) != nullptr) {
       platform::WaitToBeWoken(supply.waker);
@@ -107,18 +131,27 @@ void PrepareBlocks(void *) {
 } // namespace
 
 std::uint8_t *TakeLargeBlock() {
+  if (g_BlockSupplyGone)
+    return AllocateBlock();
   BlockSupply &supply = g_BlockSupply;
   ++supply.counts.taken;
-  if (supply.helper != nullptr) {
-    std::uint8_t *block =
-        supply.ready[supply.next].exchange(nullptr, std::memory_order_acquire);
-    if (block != nullptr) {
-      supply.next = (supply.next + 1) % kReadyBlocks;
-      ++supply.counts.prepared;
+  if (!supply.recycled.empty()) {
+    std::uint8_t *block = supply.recycled.back();
+    supply.recycled.pop_back();
+    ++supply.counts.reused;
+    return block;
+  }
+  // Blocks a stopped helper left ready are taken all the same.
+  std::uint8_t *block =
+      supply.ready[supply.next].exchange(nullptr, std::memory_order_acquire);
+  if (block != nullptr) {
+    supply.next = (supply.next + 1) % kReadyBlocks;
+    ++supply.counts.prepared;
+    if (supply.helper != nullptr)
       platform::Wake(supply.waker);
-      return block;
-    }
-  } else if (supply.counts.taken >= kBlocksBeforeHelper) {
+    return block;
+  }
+  if (supply.helper == nullptr && supply.counts.taken >= kBlocksBeforeHelper) {
     // A program that needed this many blocks will likely need more.
     StartBlockHelper();
   }
@@ -127,17 +160,43 @@ std::uint8_t *TakeLargeBlock() {
 
 void StartBlockHelper() {
   BlockSupply &supply = g_BlockSupply;
-  if (supply.helper != nullptr)
+  if (g_BlockSupplyGone || supply.helper != nullptr)
     return;
   // Without a waker or a thread, the main thread goes on faulting its
   // blocks in itself.
   if (supply.waker == nullptr)
     supply.waker = platform::NewWaker();
-  if (supply.waker != nullptr)
+  if (supply.waker != nullptr) {
+    supply.stop.store(false, std::memory_order_relaxed);
+    std::size_t first = supply.next;
+    for (std::size_t i = 0; i < kReadyBlocks &&
+                            supply.ready[first].load(std::memory_order_acquire) != nullptr;
+         ++i)
+      first = (first + 1) % kReadyBlocks;
+    supply.helperFirst = first;
     supply.helper = platform::StartThread(PrepareBlocks, nullptr);
+  }
 }
 
-void FreeLargeBlock(std::uint8_t *block) { FreeHugeAligned(block); }
+void FreeLargeBlock(std::uint8_t *block) {
+  if (block == nullptr)
+    return;
+  if (g_BlockSupplyGone) {
+    FreeHugeAligned(block);
+    return;
+  }
+  // Without room to keep it, the block goes back to the system.
+  try {
+    g_BlockSupply.recycled.push_back(block);
+  } catch (const std::bad_alloc &) {
+    FreeHugeAligned(block);
+  }
+}
+
+void StopBlockHelper() {
+  if (!g_BlockSupplyGone)
+    g_BlockSupply.StopHelper();
+}
 
 std::uint8_t *AllocateHugeAligned(std::size_t size) {
   auto *memory = static_cast<std::uint8_t *>(
@@ -155,7 +214,11 @@ BlockSupplyCounts GetBlockSupplyCounts() {
   for (const std::atomic<std::uint8_t *> &slot : g_BlockSupply.ready)
     if (slot.load(std::memory_order_acquire) != nullptr)
       ++counts.ready;
+  counts.kept = g_BlockSupply.recycled.size();
   return counts;
 }
 
-void ResetBlockSupply() { g_BlockSupply.Reset(); }
+void ResetBlockSupply() {
+  if (!g_BlockSupplyGone)
+    g_BlockSupply.Reset();
+}

@@ -17,8 +17,11 @@
 inline constexpr std::size_t kLargeBlockSize = std::size_t{2} << 20;
 
 /// A block of kLargeBlockSize bytes aligned to its size (so the system can
-/// back it with huge pages), uninitialised. Freed with FreeLargeBlock.
+/// back it with huge pages), uninitialised: a block given back with
+/// FreeLargeBlock if there is one, else a fresh one. Main thread only.
 std::uint8_t *TakeLargeBlock();
+/// Gives `block` back for the next TakeLargeBlock; ResetBlockSupply returns
+/// it to the system. Main thread only.
 void FreeLargeBlock(std::uint8_t *block);
 
 /// `size` bytes, uninitialised, aligned to kLargeBlockSize and backed with
@@ -29,11 +32,14 @@ std::uint8_t *AllocateHugeAligned(std::size_t size);
 void FreeHugeAligned(void *memory);
 
 /// How many blocks have been taken since the last reset, how many of them
-/// had been prepared by the helper thread, and how many prepared ones wait.
+/// had been prepared by the helper thread or given back before, how many
+/// prepared ones wait and how many given-back ones are kept.
 struct BlockSupplyCounts {
   std::uint64_t taken = 0;
   std::uint64_t prepared = 0;
+  std::uint64_t reused = 0;
   std::uint64_t ready = 0;
+  std::uint64_t kept = 0;
 };
 BlockSupplyCounts GetBlockSupplyCounts();
 
@@ -43,8 +49,13 @@ BlockSupplyCounts GetBlockSupplyCounts();
 /// TakeLargeBlock.
 void StartBlockHelper();
 
+/// Stops and waits for the helper thread, if one runs; the blocks it
+/// prepared stay ready. For the end of the process, which must not leave a
+/// thread running.
+void StopBlockHelper();
+
 /// Stops and waits for the helper thread, frees the blocks it prepared and
-/// starts the counts again.
+/// the ones given back, and starts the counts again.
 void ResetBlockSupply();
 
 #endif // FERROX_UTIL_BLOCK_SUPPLY_H

@@ -146,4 +146,48 @@ TEST(BlockSupply, ASmallUserStartsNoHelper) {
   ResetBlockSupply();
 }
 
+TEST(BlockSupply, AGivenBackBlockIsTheNextTakenUntilTheReset) {
+  ResetBlockSupply();
+  std::uint8_t *first = TakeLargeBlock();
+  std::uint8_t *second = TakeLargeBlock();
+  std::memset(second, 7, kLargeBlockSize);
+  FreeLargeBlock(second);
+  FreeLargeBlock(nullptr); // ignored
+  EXPECT_EQ(GetBlockSupplyCounts().kept, 1u);
+  // The kept block comes back as it was left: taking it costs nothing.
+  std::uint8_t *again = TakeLargeBlock();
+  EXPECT_EQ(again, second);
+  EXPECT_EQ(again[kLargeBlockSize - 1], 7);
+  BlockSupplyCounts counts = GetBlockSupplyCounts();
+  EXPECT_EQ(counts.taken, 3u);
+  EXPECT_EQ(counts.reused, 1u);
+  EXPECT_EQ(counts.kept, 0u);
+  FreeLargeBlock(first);
+  FreeLargeBlock(again);
+  EXPECT_EQ(GetBlockSupplyCounts().kept, 2u);
+  ResetBlockSupply(); // frees both
+  EXPECT_EQ(GetBlockSupplyCounts().kept, 0u);
+}
+
+TEST(BlockSupply, AStoppedHelperLeavesItsBlocksReadyAndCanStartAgain) {
+  ResetBlockSupply();
+  auto waitForReady = [] {
+    for (int wait = 0; wait < 20000 && GetBlockSupplyCounts().ready < 2; ++wait)
+      platform::SleepMicroseconds(100);
+    return GetBlockSupplyCounts().ready;
+  };
+  StartBlockHelper();
+  EXPECT_EQ(waitForReady(), 2u);
+  StopBlockHelper();
+  StopBlockHelper(); // a second stop changes nothing
+  EXPECT_EQ(GetBlockSupplyCounts().ready, 2u);
+  std::uint8_t *first = TakeLargeBlock();
+  EXPECT_EQ(GetBlockSupplyCounts().ready, 1u); // not refilled: none runs
+  StartBlockHelper();
+  EXPECT_EQ(waitForReady(), 2u);
+  FreeLargeBlock(first);
+  ResetBlockSupply();
+  EXPECT_EQ(GetBlockSupplyCounts().ready, 0u);
+}
+
 } // namespace

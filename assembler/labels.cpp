@@ -49,6 +49,15 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 CArena g_IndexSlots(std::size_t{64} << 10, kLargeBlockSize);
 constexpr std::uint32_t kSmallSlots = 64;
 
+/// Slot arrays of kGrownSlotBytes up to a quarter of a large block: the
+/// steps by which a namespace with thousands of labels grows. They share
+/// large blocks, faulted in ahead, instead of being faulted in page by page
+/// and handed back to the system one by one; like the small ones they are
+/// never freed one by one, and a grown index leaves behind less than it
+/// now holds. Reset with the namespaces.
+CArena g_GrownIndexSlots;
+constexpr std::size_t kGrownSlotBytes = std::size_t{32} << 10;
+
 /// A small open-addressing index of one namespace: from a name's hash to a
 /// number (a label or a child namespace). Each namespace has its own, so the
 /// names of one namespace share a few cache lines however many there are.
@@ -129,10 +138,14 @@ private:
 
   static std::uint64_t *NewSlots(std::uint32_t size) {
     std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
+    // Arena storage is aligned for slots: every array is a multiple of
+    // eight bytes, from blocks that start aligned.
     if (size <= kSmallSlots)
       return reinterpret_cast<std::uint64_t *>(g_IndexSlots.Allocate(bytes));
-    if (bytes < kBlockSlotBytes)
+    if (bytes < kGrownSlotBytes)
       return new std::uint64_t[size];
+    if (bytes < kBlockSlotBytes)
+      return reinterpret_cast<std::uint64_t *>(g_GrownIndexSlots.Allocate(bytes));
     if (bytes <= kLargeBlockSize)
       return reinterpret_cast<std::uint64_t *>(TakeLargeBlock());
     return reinterpret_cast<std::uint64_t *>(AllocateHugeAligned(bytes));
@@ -142,8 +155,10 @@ private:
     std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
     if (size <= kSmallSlots)
       return;
-    if (bytes < kBlockSlotBytes)
+    if (bytes < kGrownSlotBytes)
       delete[] slots;
+    else if (bytes < kBlockSlotBytes)
+      return;
     else if (bytes <= kLargeBlockSize)
       FreeLargeBlock(reinterpret_cast<std::uint8_t *>(slots));
     else
@@ -995,6 +1010,7 @@ void ResetLabels() {
   g_LabelText.Reset();
   // Every index is gone: their small slot arrays may go too.
   g_IndexSlots.Reset();
+  g_GrownIndexSlots.Reset();
   ++g_NamespaceGeneration;
   ++g_LookupGeneration;
   g_Namespace.clear();

@@ -49,7 +49,8 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 CArena g_IndexSlots(std::size_t{64} << 10, kLargeBlockSize);
 constexpr std::uint32_t kSmallSlots = 64;
 
-/// Slot arrays of kGrownSlotBytes up to a quarter of a large block: the
+/// Slot arrays of kGrownSlotBytes up to a quarter of a large block (all of
+/// them fit one block together): the
 /// steps by which a namespace with thousands of labels grows. They share
 /// large blocks, faulted in ahead, instead of being faulted in page by page
 /// and handed back to the system one by one; like the small ones they are
@@ -129,9 +130,10 @@ private:
     m_Slots[i] = slot;
   }
 
-  /// Slot arrays of a quarter of a large block up to a whole one take a
-  /// large block, faulted in ahead by the block supply's helper; larger
-  /// ones are aligned for huge pages. The index of a namespace with many
+  /// Slot arrays of more than a quarter of a large block up to a whole one
+  /// take a large block, faulted in ahead by the block supply's helper and
+  /// given back to it when the index grows; larger ones are aligned for
+  /// huge pages. The index of a namespace with many
   /// labels (a flat program's global one) is faulted in a few pages instead
   /// of thousands.
   static constexpr std::size_t kBlockSlotBytes = kLargeBlockSize / 4;
@@ -144,7 +146,7 @@ private:
       return reinterpret_cast<std::uint64_t *>(g_IndexSlots.Allocate(bytes));
     if (bytes < kGrownSlotBytes)
       return new std::uint64_t[size];
-    if (bytes < kBlockSlotBytes)
+    if (bytes <= kBlockSlotBytes)
       return reinterpret_cast<std::uint64_t *>(g_GrownIndexSlots.Allocate(bytes));
     if (bytes <= kLargeBlockSize)
       return reinterpret_cast<std::uint64_t *>(TakeLargeBlock());
@@ -157,7 +159,7 @@ private:
       return;
     if (bytes < kGrownSlotBytes)
       delete[] slots;
-    else if (bytes < kBlockSlotBytes)
+    else if (bytes <= kBlockSlotBytes)
       return;
     else if (bytes <= kLargeBlockSize)
       FreeLargeBlock(reinterpret_cast<std::uint8_t *>(slots));

@@ -70,6 +70,7 @@ bool BuildProgram(const std::string &source, const std::string &destination,
   g_SourcePath = source;
   g_DestinationPath = destination;
   g_SourceDir = DirectoryPart(source);
+  PrepareForSourceFile(source);
 
   if (!LoadIncludeDirectories())
     return false;

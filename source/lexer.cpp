@@ -632,6 +632,15 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   return true;
 }
 
+void PrepareForSourceFile(const std::string &path) {
+  platform::FileHandle file = platform::OpenForRead(path);
+  if (file == platform::kNoFile)
+    return;
+  if (platform::FileSizeOf(file) >= kLargeSourceFile)
+    StartBlockHelper();
+  platform::CloseFile(file);
+}
+
 void LexFileAhead(CLexedFile &file) {
   file.ok = false;
   file.lines.clear();

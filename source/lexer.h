@@ -41,6 +41,11 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
                     std::string_view includerFile, std::int32_t includerLine,
                     std::int32_t includeDepth = 0);
 
+/// Starts faulting in memory ahead when the file at `path` is large enough
+/// to need it, so that is under way before its first lines are stored.
+/// Reports nothing: LoadSourceFile reports a file it cannot read.
+void PrepareForSourceFile(const std::string &path);
+
 /// Lexes one line of text. On success `*position` is the stored line's
 /// position, or CLineList::kNoPosition when the line held no token. Fails only when a byte
 /// that starts no token comes before the line's first token.

@@ -4,6 +4,8 @@
 
 #include "driver/build.h"
 #include "driver/diagnostics.h"
+#include "util/block_supply.h"
+#include "util/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -118,9 +120,9 @@ TEST_F(LexerTest, SourceSizeCountsEvenWhenLexingFails) {
 }
 
 TEST_F(LexerTest, LinesAcrossReadBlocksKeepTheirNumbers) {
-  // Files are read in blocks of 256 KiB: put a CR LF pair across the first
+  // Files are read in blocks of 64 KiB: put a CR LF pair across the first
   // boundary and a line longer than a block after it.
-  const std::size_t block = std::size_t{256} << 10;
+  const std::size_t block = std::size_t{64} << 10;
   std::string text = "first\n";
   text += std::string(block - 1 - text.size(), ' ');
   text += "\r\nsecond\n";
@@ -136,6 +138,25 @@ TEST_F(LexerTest, LinesAcrossReadBlocksKeepTheirNumbers) {
   EXPECT_EQ(lines, (std::vector<std::pair<std::int32_t, std::size_t>>{
                        {1, 5}, {3, 6}, {4, 5}, {5, 6}}));
   EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(text.size()));
+  std::remove(path.c_str());
+}
+
+TEST_F(LexerTest, OnlyALargeSourceFileStartsFaultingInMemoryAhead) {
+  auto readyAfterAWhile = [] {
+    for (int wait = 0; wait < 2000 && GetBlockSupplyCounts().ready == 0; ++wait)
+      platform::SleepMicroseconds(100);
+    return GetBlockSupplyCounts().ready;
+  };
+  std::string path = ::testing::TempDir() + "lexer_test_large.src";
+  std::ofstream(path, std::ios::binary) << "db 1\n";
+  PrepareForSourceFile(path);
+  PrepareForSourceFile(path + ".missing"); // nothing to report
+  platform::SleepMicroseconds(20000);
+  EXPECT_EQ(GetBlockSupplyCounts().ready, 0u);
+  std::ofstream(path, std::ios::binary) << std::string(std::size_t{1} << 20, '\n');
+  PrepareForSourceFile(path);
+  EXPECT_GT(readyAfterAWhile(), 0u);
+  EXPECT_EQ(m_Output, "");
   std::remove(path.c_str());
 }
 

@@ -5,7 +5,9 @@
 #include "util/platform.h"
 
 #include <atomic>
+#include <chrono>
 #include <new>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -18,6 +20,11 @@ constexpr std::uint64_t kBlocksBeforeHelper = 3;
 /// filling to fault in each, which rides out a slow moment of the system;
 /// at most this many are left unused at the end.
 constexpr std::size_t kReadyBlocks = 2;
+/// How long the main thread waits for the block the helper is faulting in
+/// before it faults one in itself: about the time a block takes, so a wait
+/// costs little more than the work it may save, and a helper the system
+/// does not run holds nothing up for long.
+constexpr std::chrono::microseconds kLongestWaitForBlock{300};
 /// The page size the touches step by; touching more often than the system's
 /// pages costs nothing but a few stores.
 constexpr std::size_t kTouchStep = 4096;
@@ -56,6 +63,8 @@ struct BlockSupply {
   /// are ready, so the ring stays in order across a stop and a start.
   std::size_t helperFirst = 0;
   std::atomic<bool> stop{false};
+  /// The slot the helper is faulting a block in for, or kReadyBlocks.
+  std::atomic<std::size_t> preparing{kReadyBlocks};
   platform::Thread *helper = nullptr;
   /// Woken when a block is taken and when the helper must stop.
   platform::Waker *waker = nullptr;
@@ -118,14 +127,39 @@ void PrepareBlocks(void *) {
       platform::WaitToBeWoken(supply.waker);
       continue;
     }
+    supply.preparing.store(slot, std::memory_order_relaxed);
     std::uint8_t *block = AllocateBlock();
     if (!TouchPages(block, supply.stop)) {
       FreeHugeAligned(block);
       break;
     }
     supply.ready[slot].store(block, std::memory_order_release);
+    supply.preparing.store(kReadyBlocks, std::memory_order_relaxed);
     slot = (slot + 1) % kReadyBlocks;
   }
+  supply.preparing.store(kReadyBlocks, std::memory_order_relaxed);
+}
+
+/// The block of the ring's next slot, waiting a little for it when the
+/// helper is faulting it in; null when there is none.
+std::uint8_t *TakeReadyBlock(BlockSupply &supply) {
+  std::atomic<std::uint8_t *> &slot = supply.ready[supply.next];
+  std::uint8_t *block = slot.exchange(nullptr, std::memory_order_acquire);
+  if (block != nullptr || supply.helper == nullptr ||
+      supply.preparing.load(std::memory_order_relaxed) != supply.next)
+    return block;
+  auto deadline = std::chrono::steady_clock::now() + kLongestWaitForBlock;
+  do {
+    std::this_thread::yield();
+    block = slot.exchange(nullptr, std::memory_order_acquire);
+  } while (block == nullptr &&
+           supply.preparing.load(std::memory_order_relaxed) == supply.next &&
+           std::chrono::steady_clock::now() < deadline);
+  if (block == nullptr)
+    block = slot.exchange(nullptr, std::memory_order_acquire);
+  if (block != nullptr)
+    ++supply.counts.waited;
+  return block;
 }
 
 } // namespace
@@ -142,8 +176,7 @@ std::uint8_t *TakeLargeBlock() {
     return block;
   }
   // Blocks a stopped helper left ready are taken all the same.
-  std::uint8_t *block =
-      supply.ready[supply.next].exchange(nullptr, std::memory_order_acquire);
+  std::uint8_t *block = TakeReadyBlock(supply);
   if (block != nullptr) {
     supply.next = (supply.next + 1) % kReadyBlocks;
     ++supply.counts.prepared;

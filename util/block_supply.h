@@ -32,11 +32,13 @@ std::uint8_t *AllocateHugeAligned(std::size_t size);
 void FreeHugeAligned(void *memory);
 
 /// How many blocks have been taken since the last reset, how many of them
-/// had been prepared by the helper thread or given back before, how many
-/// prepared ones wait and how many given-back ones are kept.
+/// had been prepared by the helper thread (and of those, how many the main
+/// thread waited a moment for) or given back before, how many prepared ones
+/// wait and how many given-back ones are kept.
 struct BlockSupplyCounts {
   std::uint64_t taken = 0;
   std::uint64_t prepared = 0;
+  std::uint64_t waited = 0;
   std::uint64_t reused = 0;
   std::uint64_t ready = 0;
   std::uint64_t kept = 0;

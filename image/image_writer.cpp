@@ -34,8 +34,13 @@ platform::FileIdentity g_Identity;
 /// Only an ordinary file is removed on an error; a device or pipe given as
 /// the destination is left in place.
 bool g_Removable = false;
-/// File offset at which the buffered bytes begin.
+/// File offset at which the buffered bytes begin: every byte before it is
+/// written.
 std::uint64_t g_FilePointer = 0;
+/// The destination is written over in place: bytes of an earlier file from
+/// g_FilePointer up to here are stale, and are cut off before the file is
+/// closed or measured, or skipped over.
+std::uint64_t g_StaleEnd = 0;
 std::vector<char> g_Buffer;
 std::uint64_t g_PatchPosition = 0;
 /// Patches go through a window of the file: the bytes around a patch are
@@ -100,6 +105,15 @@ bool FailWrite() {
   return false;
 }
 
+/// Cuts off the bytes of an earlier file past what is written; call with
+/// nothing buffered.
+bool CutStaleBytes() {
+  if (g_StaleEnd <= g_FilePointer)
+    return true;
+  g_StaleEnd = g_FilePointer;
+  return platform::SetFileSize(g_File, g_FilePointer);
+}
+
 /// Writes directly at the file pointer, outside the buffer.
 bool WriteDirect(const void *bytes, std::size_t count) {
   if (!Flush())
@@ -117,10 +131,10 @@ bool WriteZeroFill(std::int64_t count) {
     SetBuffered(buffered + static_cast<std::size_t>(count));
     return true;
   }
-  // Large reservations skip ahead in the file; the gap reads as zeros. The
-  // last zero is written so the file reaches its full length even if no
-  // further bytes follow.
-  if (!Flush())
+  // Large reservations skip ahead in the file; the gap reads as zeros once
+  // an earlier file's bytes there are cut off. The last zero is written so
+  // the file reaches its full length even if no further bytes follow.
+  if (!Flush() || !CutStaleBytes())
     return false;
   g_FilePointer += static_cast<std::uint64_t>(count) - 1;
   g_Buffer[0] = 0;
@@ -143,7 +157,7 @@ bool OpenDestinationFile(const std::string &path) {
         return platform::SameFile(file, existing);
       });
   if (!isInput)
-    g_File = platform::CreateForWrite(path);
+    g_File = platform::OpenForRewrite(path);
   if (isInput || g_File == platform::kNoFile) {
     g_File = platform::kNoFile;
     ReportError(200, "Cannot open destination file");
@@ -151,6 +165,7 @@ bool OpenDestinationFile(const std::string &path) {
   }
   g_Identity = platform::IdentityOfFile(g_File);
   g_Removable = platform::IsRegularFile(g_File);
+  g_StaleEnd = g_Removable ? platform::FileSizeOf(g_File) : 0;
   g_Buffer.resize(kBufferSize);
   SetBuffered(0);
   return true;
@@ -289,7 +304,7 @@ bool WriteOutputRaw(const void *bytes, std::size_t count) {
 void CloseDestinationFile() {
   if (g_File == platform::kNoFile)
     return;
-  if (!Flush() || !FlushWindow()) {
+  if (!Flush() || !FlushWindow() || !CutStaleBytes()) {
     FailWrite();
     return;
   }
@@ -301,13 +316,18 @@ void CloseDestinationFile() {
 void DeleteDestinationFile() {
   if (g_File == platform::kNoFile)
     return;
+  // Remove the file only if the path still names the file that was opened;
+  // one that stays keeps no bytes of the file it was written over.
+  bool remove = g_Removable &&
+                platform::SameFile(platform::IdentityOfPath(g_Path), g_Identity);
+  SetBuffered(0);
+  if (!remove)
+    CutStaleBytes();
   platform::CloseFile(g_File);
   g_File = platform::kNoFile;
-  SetBuffered(0);
+  UpdateRoom();
   DropWindow();
-  // Remove the file only if the path still names the file that was opened.
-  if (g_Removable &&
-      platform::SameFile(platform::IdentityOfPath(g_Path), g_Identity))
+  if (remove)
     platform::RemoveFile(g_Path);
 }
 
@@ -316,7 +336,7 @@ bool IsOutputOpen() { return g_File != platform::kNoFile; }
 std::uint64_t GetOutputFileSize() {
   if (g_File == platform::kNoFile)
     return 0;
-  if (!Flush() || !FlushWindow()) {
+  if (!Flush() || !FlushWindow() || !CutStaleBytes()) {
     FailWrite();
     return 0;
   }
@@ -343,6 +363,7 @@ void ResetImageWriter() {
   g_Path.clear();
   g_Identity = {};
   g_FilePointer = 0;
+  g_StaleEnd = 0;
   g_PatchPosition = 0;
   DropWindow();
   g_Protected.clear();

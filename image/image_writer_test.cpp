@@ -103,6 +103,34 @@ TEST_F(ImageWriterTest, PatchesLandAnywhereInALargeImage) {
   EXPECT_EQ(GetOffset(), 300000);
 }
 
+TEST_F(ImageWriterTest, AnEarlierFileLeavesNoByteInTheNewImage) {
+  // The destination is written over in place: whatever an earlier file
+  // held, shorter or longer, the new image is exactly its own bytes, and a
+  // reservation skipped over reads as zeros.
+  for (std::size_t earlier : {std::size_t{10}, std::size_t{400000}}) {
+    std::ofstream(m_Path, std::ios::binary) << std::string(earlier, 'Z');
+    ASSERT_TRUE(OpenDestinationFile(m_Path));
+    Write("x");
+    AdvanceOutput(200000);
+    Write("y");
+    SeekOutput(1);
+    ASSERT_TRUE(WriteOutputRaw("P", 1));
+    AdvanceOutput(5); // never followed by a byte: not part of the file
+    EXPECT_EQ(GetOutputFileSize(), 200002u) << earlier;
+    CloseDestinationFile();
+    EXPECT_EQ(Contents(), "xP" + std::string(199999, '\0') + "y") << earlier;
+
+    ResetAllState(); // a build of its own
+    std::ofstream(m_Path, std::ios::binary) << std::string(earlier, 'Z');
+    ASSERT_TRUE(OpenDestinationFile(m_Path));
+    Write("abc");
+    CloseDestinationFile();
+    EXPECT_EQ(Contents(), "abc") << earlier;
+    ResetAllState();
+  }
+  EXPECT_EQ(m_Output, "");
+}
+
 TEST_F(ImageWriterTest, WithoutAFileOnlyTheCountersMove) {
   EXPECT_TRUE(Write("abc"));
   AdvanceOutput(10);

@@ -36,9 +36,14 @@ inline constexpr FileHandle kNoFile = -1;
 
 /// Opens an existing file for reading, allowing others to read it too.
 FileHandle OpenForRead(const std::string &path);
-/// Creates a file for reading and writing, replacing an existing one,
-/// without sharing.
-FileHandle CreateForWrite(const std::string &path);
+/// Opens a file for reading and writing without sharing, creating it if
+/// missing and keeping the bytes of an existing one: writing over a file in
+/// place costs the system less than emptying it first. The writer cuts it
+/// to its new size with SetFileSize.
+FileHandle OpenForRewrite(const std::string &path);
+/// Makes an open file `size` bytes long, cutting or extending it (with
+/// bytes that read as zeros). False on failure.
+bool SetFileSize(FileHandle file, std::uint64_t size);
 /// Opens a file for writing without truncating it, creating it if missing.
 FileHandle OpenForAppend(const std::string &path);
 void CloseFile(FileHandle file);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <limits>
 #include <pthread.h>
 #include <pwd.h>
 #include <sys/mman.h>
@@ -48,9 +49,19 @@ FileHandle OpenForRead(const std::string &path) {
   return file;
 }
 
-FileHandle CreateForWrite(const std::string &path) {
+FileHandle OpenForRewrite(const std::string &path) {
   // Readable too: patches read back the bytes around them.
-  return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC);
+  return OpenWith(path, O_RDWR | O_CREAT);
+}
+
+bool SetFileSize(FileHandle file, std::uint64_t size) {
+  if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+    return false;
+  int result;
+  do {
+    result = ::ftruncate(Fd(file), static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
 }
 
 FileHandle OpenForAppend(const std::string &path) {

@@ -36,12 +36,21 @@ FileHandle OpenForRead(const std::string &path) {
                              nullptr));
 }
 
-FileHandle CreateForWrite(const std::string &path) {
+FileHandle OpenForRewrite(const std::string &path) {
   if (!IsUsablePath(path))
     return kNoFile;
   return FromWin(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                              nullptr));
+}
+
+bool SetFileSize(FileHandle file, std::uint64_t size) {
+  if (size > static_cast<std::uint64_t>(INT64_MAX))
+    return false;
+  LARGE_INTEGER at = {};
+  at.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(Win(file), at, nullptr, FILE_BEGIN) != 0 &&
+         SetEndOfFile(Win(file)) != 0;
 }
 
 FileHandle OpenForAppend(const std::string &path) {

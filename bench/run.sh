@@ -306,14 +306,17 @@ declare -A peer_command=(
 )
 
 # The commands take turns within every repetition, so that a change in the
-# machine's load touches all of them alike.
+# machine's load touches all of them alike. The two ferrox programs, whose
+# times are compared with each other, run one right after the other: this
+# machine's speed changes from one second to the next, and a peer's run
+# between them (NASM takes seconds) would set them in different moments.
 for ((rep = 1; rep <= reps; rep++)); do
   run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
+  run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
   for peer in "${peers[@]}"; do
     # shellcheck disable=SC2086 # the command is split into its words
     run_once "$peer-$data" ${peer_command[$peer]}
   done
-  run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
 done
 
 ours_s=$(seconds "ferrox-$data" || true)

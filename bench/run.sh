@@ -16,6 +16,8 @@ set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 reps=5
+ferrox_runs=3
+scale_turns=15
 lines=1000000
 jobs=2
 timeout=900
@@ -34,6 +36,10 @@ usage: bench/run.sh [options]
 
   --quick          inputs a tenth of the full size, 3 repetitions
   --reps N         runs of every command; the medians are printed (default 5)
+  --ferrox-runs N  runs of each ferrox program per run of the peers (default 3):
+                   the two ferrox programs' times are compared with each
+                   other, and more runs steady their medians
+  --scale-turns N  turns of the scaling runs (default 15)
   --lines N        lines of the data and full-language programs (default 1000000)
   --jobs N         parallel jobs of the build (default 2)
   --build DIR      build folder (default: build-bench in the repository)
@@ -52,6 +58,8 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --quick) quick=1 ;;
     --reps) reps=$2; shift ;;
+    --ferrox-runs) ferrox_runs=$2; shift ;;
+    --scale-turns) scale_turns=$2; shift ;;
     --lines) lines=$2; shift ;;
     --jobs) jobs=$2; shift ;;
     --build) build=$2; shift ;;
@@ -67,7 +75,7 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-for number in "$reps" "$lines" "$jobs" "$timeout"; do
+for number in "$reps" "$ferrox_runs" "$scale_turns" "$lines" "$jobs" "$timeout"; do
   if ! [[ "$number" =~ ^[1-9][0-9]*$ ]]; then
     echo "run.sh: $number is not a positive whole number" >&2
     exit 2
@@ -83,6 +91,7 @@ forward_refs=100000
 blob_bytes=$((50 * 1024 * 1024))
 if [ "$quick" -eq 1 ]; then
   [ "$reps" -eq 5 ] && reps=3
+  [ "$scale_turns" -eq 15 ] && scale_turns=3
   [ "$lines" -eq 1000000 ] && lines=100000
   scale_sizes=(10000 100000 500000)
   oneline_values=100000
@@ -213,10 +222,11 @@ if [ -n "$(git -C "$repo" status --porcelain 2>/dev/null | grep -v '^??' || true
 fi
 echo "ferrox:    $commit, built in $build"
 if [ "$warmup" -eq 1 ]; then
-  echo "runs:      $reps of every command, each right after an untimed run of it;" \
-    "medians shown; at most $timeout s a run"
+  echo "runs:      $reps of every peer command and $((reps * ferrox_runs)) of each ferrox program," \
+    "each right after an untimed run of it; medians shown; at most $timeout s a run"
 else
-  echo "runs:      $reps of every command, medians shown; at most $timeout s a run"
+  echo "runs:      $reps of every peer command and $((reps * ferrox_runs)) of each ferrox program," \
+    "medians shown; at most $timeout s a run"
 fi
 
 # ---------------------------------------------------------------------------
@@ -307,12 +317,15 @@ declare -A peer_command=(
 
 # The commands take turns within every repetition, so that a change in the
 # machine's load touches all of them alike. The two ferrox programs, whose
-# times are compared with each other, run one right after the other: this
-# machine's speed changes from one second to the next, and a peer's run
-# between them (NASM takes seconds) would set them in different moments.
+# times are compared with each other, run one right after the other, and
+# several times: this machine's speed changes from one second to the next,
+# and a peer's run between them (NASM takes seconds) would set them in
+# different moments.
 for ((rep = 1; rep <= reps; rep++)); do
-  run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
-  run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
+  for ((i = 0; i < ferrox_runs; i++)); do
+    run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
+    run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
+  done
   for peer in "${peers[@]}"; do
     # shellcheck disable=SC2086 # the command is split into its words
     run_once "$peer-$data" ${peer_command[$peer]}
@@ -386,7 +399,9 @@ if [ "$run_scaling" -eq 1 ]; then
     [ "$runs" -gt 50 ] && runs=50
     echo "$runs"
   }
-  for ((rep = 1; rep <= reps; rep++)); do
+  # Many turns: the figures of the smallest programs move with the machine's
+  # moments, and the check compares the sizes' medians with each other.
+  for ((rep = 1; rep <= scale_turns; rep++)); do
     for ((i = 0; i < $(runs_of 1); i++)); do
       run_once ferrox-empty "$ferrox" empty.tvs "$out/empty.img" -nodisk -nobootinfo
     done
@@ -401,9 +416,9 @@ if [ "$run_scaling" -eq 1 ]; then
   done
   counts=""
   for size in "${scale_sizes[@]}"; do
-    counts="$counts$size lines $((reps * $(runs_of "$size"))), "
+    counts="$counts$size lines $((scale_turns * $(runs_of "$size"))), "
   done
-  echo "runs: ${counts}the empty program $((reps * $(runs_of 1)))"
+  echo "runs: ${counts}the empty program $((scale_turns * $(runs_of 1))), in $scale_turns turns"
   # A turn's runs of one size take about as long as one run of the largest:
   # each turn gives one figure, the mean of its runs, and the median of
   # those is compared, so every size's figure spans the machine's changes

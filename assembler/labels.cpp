@@ -49,13 +49,13 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 CArena g_IndexSlots(std::size_t{64} << 10, kLargeBlockSize);
 constexpr std::uint32_t kSmallSlots = 64;
 
-/// Slot arrays of kGrownSlotBytes up to a quarter of a large block (all of
-/// them fit one block together): the
-/// steps by which a namespace with thousands of labels grows. They share
-/// large blocks, faulted in ahead, instead of being faulted in page by page
-/// and handed back to the system one by one; like the small ones they are
-/// never freed one by one, and a grown index leaves behind less than it
-/// now holds. Reset with the namespaces.
+/// Slot arrays of kGrownSlotBytes up to a quarter of a large block, the
+/// steps by which a namespace with thousands of labels grows (all of them
+/// fit one block together). They share large blocks, faulted in ahead,
+/// instead of being faulted in page by page and handed back to the system
+/// one by one; like the small ones they are never freed one by one, and a
+/// grown index leaves behind less than it now holds. Reset with the
+/// namespaces.
 CArena g_GrownIndexSlots;
 constexpr std::size_t kGrownSlotBytes = std::size_t{32} << 10;
 

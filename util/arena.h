@@ -19,25 +19,27 @@
 #include <vector>
 
 /// A block of raw memory. Blocks of exactly kLargeBlock bytes come from the
-/// block supply, faulted in ahead of use; other large ones are aligned so the
+/// block supply, faulted in ahead of use, unless `fromSupply` is false (the
+/// supply serves the main thread only); other large ones are aligned so the
 /// system can back them with huge pages.
 class CMemoryBlock {
 public:
   static constexpr std::size_t kLargeBlock = kLargeBlockSize;
 
-  explicit CMemoryBlock(std::size_t size) : m_Size(size) {
-    if (size == kLargeBlock) {
+  explicit CMemoryBlock(std::size_t size, bool fromSupply = true)
+      : m_Size(size), m_FromSupply(fromSupply && size == kLargeBlock) {
+    if (m_FromSupply) {
       m_Data = TakeLargeBlock();
-    } else if (size > kLargeBlock) {
+    } else if (size >= kLargeBlock) {
       m_Data = AllocateHugeAligned(size);
     } else {
       m_Data = static_cast<std::uint8_t *>(::operator new(size));
     }
   }
   ~CMemoryBlock() {
-    if (m_Size == kLargeBlock)
+    if (m_FromSupply)
       FreeLargeBlock(m_Data);
-    else if (m_Size > kLargeBlock)
+    else if (m_Size >= kLargeBlock)
       FreeHugeAligned(m_Data);
     else
       ::operator delete(m_Data);
@@ -50,17 +52,20 @@ public:
 private:
   std::uint8_t *m_Data;
   std::size_t m_Size;
+  bool m_FromSupply;
 };
 
 class CArena {
 public:
   explicit CArena(std::size_t blockSize = CMemoryBlock::kLargeBlock)
-      : m_BlockSize(blockSize), m_LaterBlockSize(blockSize) {}
+      : m_BlockSize(blockSize), m_LaterBlockSize(blockSize),
+        m_FromSupply(blockSize == CMemoryBlock::kLargeBlock) {}
   /// An arena whose first kFirstBlocks blocks are of `blockSize` bytes and
   /// later ones of `laterBlockSize`: small users stay small, large ones get
   /// large blocks.
   CArena(std::size_t blockSize, std::size_t laterBlockSize)
-      : m_BlockSize(blockSize), m_LaterBlockSize(laterBlockSize) {}
+      : m_BlockSize(blockSize), m_LaterBlockSize(laterBlockSize),
+        m_FromSupply(laterBlockSize == CMemoryBlock::kLargeBlock) {}
   CArena(const CArena &) = delete;
   CArena &operator=(const CArena &) = delete;
 
@@ -70,7 +75,7 @@ public:
       // Large requests get a block of their own, so the rest of the current
       // block stays in use.
       if (size > m_BlockSize / 4) {
-        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
+        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size, m_FromSupply));
         return m_Blocks.back()->Data();
       }
       NextBlock();
@@ -86,7 +91,7 @@ public:
   std::uint8_t *Reserve(std::size_t size) {
     if (size > m_Left) {
       if (size > m_BlockSize / 4) {
-        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
+        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size, m_FromSupply));
         m_Reserved = m_Blocks.back()->Data();
         return m_Reserved;
       }
@@ -130,13 +135,17 @@ private:
   void NextBlock() {
     std::size_t size = m_BlocksTaken < kFirstBlocks ? m_BlockSize : m_LaterBlockSize;
     ++m_BlocksTaken;
-    m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
+    m_Blocks.push_back(std::make_unique<CMemoryBlock>(size, m_FromSupply));
     m_Next = m_Blocks.back()->Data();
     m_Left = size;
   }
 
   std::size_t m_BlockSize;
   std::size_t m_LaterBlockSize;
+  /// Whether blocks of kLargeBlock bytes come from the block supply: only
+  /// for arenas that use such blocks themselves, which are the main
+  /// thread's. An arena of other blocks may serve another thread.
+  bool m_FromSupply;
   std::size_t m_BlocksTaken = 0;
   std::vector<std::unique_ptr<CMemoryBlock>> m_Blocks;
   std::uint8_t *m_Next = nullptr;

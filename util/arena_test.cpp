@@ -59,6 +59,23 @@ TEST(Arena, LaterBlocksAreLargeOnesFromTheSupply) {
   ResetBlockSupply();
 }
 
+TEST(Arena, AnArenaOfOtherBlocksNeverTakesFromTheSupply) {
+  // Such arenas serve other threads than the main one, which alone may use
+  // the supply: even a request of exactly a large block comes from the heap.
+  ResetBlockSupply();
+  {
+    CArena arena(2 * kLargeBlockSize);
+    std::uint8_t *bytes = arena.Allocate(kLargeBlockSize);
+    bytes[0] = 1;
+    bytes[kLargeBlockSize - 1] = 2;
+    arena.Reserve(kLargeBlockSize);
+    arena.Commit(kLargeBlockSize);
+    EXPECT_EQ(GetBlockSupplyCounts().taken, 0u);
+  }
+  EXPECT_EQ(GetBlockSupplyCounts().kept, 0u);
+  ResetBlockSupply();
+}
+
 TEST(HugePageAllocator, VectorsKeepTheirValuesAcrossSmallAndLargeStorage) {
   std::vector<std::uint64_t, CHugePageAllocator<std::uint64_t>> values;
   // From a few bytes to several megabytes: storage moves from the heap to

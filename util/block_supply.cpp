@@ -54,8 +54,9 @@ bool g_BlockSupplyGone = false;
 
 /// A ring of blocks the helper thread fills in order and the main thread
 /// empties in the same order; a slot holds a block only once it is faulted
-/// in. The main thread never waits: when the next block is not ready it
-/// allocates one itself, and the helper's block serves the next request.
+/// in. The main thread waits at most a moment, for a block the helper is
+/// faulting in: when the next block is not ready it allocates one itself,
+/// and the helper's block serves the next request.
 struct BlockSupply {
   std::atomic<std::uint8_t *> ready[kReadyBlocks] = {};
   std::size_t next = 0; ///< The slot the main thread takes from.
@@ -202,10 +203,12 @@ void StartBlockHelper() {
   if (supply.waker != nullptr) {
     supply.stop.store(false, std::memory_order_relaxed);
     std::size_t first = supply.next;
-    for (std::size_t i = 0; i < kReadyBlocks &&
-                            supply.ready[first].load(std::memory_order_acquire) != nullptr;
-         ++i)
+    std::size_t full = 0;
+    while (full < kReadyBlocks &&
+           supply.ready[first].load(std::memory_order_acquire) != nullptr) {
       first = (first + 1) % kReadyBlocks;
+      ++full;
+    }
     supply.helperFirst = first;
     supply.helper = platform::StartThread(PrepareBlocks, nullptr);
   }

@@ -16,7 +16,6 @@
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
 #include "util/arena.h"
-#include "util/block_supply.h"
 #include "util/chunked_vector.h"
 #include "util/compiler.h"
 #include "util/platform.h"
@@ -46,7 +45,7 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 /// are owned by their index. Reset with the namespaces. A program with
 /// few namespaces takes small blocks; one with thousands goes on to large
 /// blocks, faulted in ahead.
-CArena g_IndexSlots(std::size_t{64} << 10, kLargeBlockSize);
+CArena g_IndexSlots(std::size_t{64} << 10, CMemoryBlock::kLargeBlock);
 constexpr std::uint32_t kSmallSlots = 64;
 
 /// Slot arrays of kGrownSlotBytes up to a quarter of a large block, the
@@ -136,7 +135,7 @@ private:
   /// huge pages. The index of a namespace with many
   /// labels (a flat program's global one) is faulted in a few pages instead
   /// of thousands.
-  static constexpr std::size_t kBlockSlotBytes = kLargeBlockSize / 4;
+  static constexpr std::size_t kBlockSlotBytes = CMemoryBlock::kLargeBlock / 4;
 
   static std::uint64_t *NewSlots(std::uint32_t size) {
     std::size_t bytes = std::size_t{size} * sizeof(std::uint64_t);
@@ -148,9 +147,7 @@ private:
       return new std::uint64_t[size];
     if (bytes <= kBlockSlotBytes)
       return reinterpret_cast<std::uint64_t *>(g_GrownIndexSlots.Allocate(bytes));
-    if (bytes <= kLargeBlockSize)
-      return reinterpret_cast<std::uint64_t *>(TakeLargeBlock());
-    return reinterpret_cast<std::uint64_t *>(AllocateHugeAligned(bytes));
+    return new std::uint64_t[size];
   }
 
   static void FreeSlots(std::uint64_t *slots, std::uint32_t size) {
@@ -161,10 +158,8 @@ private:
       delete[] slots;
     else if (bytes <= kBlockSlotBytes)
       return;
-    else if (bytes <= kLargeBlockSize)
-      FreeLargeBlock(reinterpret_cast<std::uint8_t *>(slots));
     else
-      FreeHugeAligned(slots);
+      delete[] slots;
   }
 
   void Release() {

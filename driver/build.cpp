@@ -10,12 +10,10 @@
 #include "image/image_writer.h"
 #include "instructions/instruction_set.h"
 #include "markup/include_directories.h"
-#include "preprocessor/include_ahead.h"
 #include "preprocessor/macros.h"
 #include "preprocessor/preprocessor.h"
 #include "source/lexer.h"
 #include "source/token.h"
-#include "util/block_supply.h"
 #include "util/files.h"
 #include "util/paths.h"
 #include "util/platform.h"
@@ -70,20 +68,14 @@ bool BuildProgram(const std::string &source, const std::string &destination,
   g_SourcePath = source;
   g_DestinationPath = destination;
   g_SourceDir = DirectoryPart(source);
-  PrepareForSourceFile(source);
 
   if (!LoadIncludeDirectories())
     return false;
   if (!LoadSourceFile(ProgramDirectory() + "std.tvh", nullptr, "", 0))
     return false;
-  // The large files the main file includes are lexed on a helper thread
-  // while the main thread lexes and preprocesses the lines before them.
-  BeginIncludeNotes();
-  bool loaded = LoadSourceFile(g_SourcePath, nullptr, "", 0);
-  EndIncludeNotes();
-  bool preprocessed = loaded && Preprocess();
-  StopLexingAhead();
-  if (!preprocessed)
+  if (!LoadSourceFile(g_SourcePath, nullptr, "", 0))
+    return false;
+  if (!Preprocess())
     return false;
   if (!AssembleAndFinish(noDisk, noBootInfo))
     return false;
@@ -110,7 +102,6 @@ int RunFerrox(int argc, const char *const *argv) {
 
 void ResetAllState() {
   ResetSourceLines();
-  ResetBlockSupply();
   ResetLexer();
   ResetMacros();
   ResetPreprocessor();

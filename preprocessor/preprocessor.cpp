@@ -3,7 +3,6 @@
 #include "preprocessor/preprocessor.h"
 
 #include "driver/diagnostics.h"
-#include "preprocessor/include_ahead.h"
 #include "preprocessor/include_files.h"
 #include "preprocessor/macros.h"
 #include "source/lexer.h"
@@ -149,9 +148,7 @@ void HandleInclude(CSourceLine &line) {
   }
   ++g_IncludedFiles;
   CLineList::Position first = CLineList::kNoPosition;
-  CLexedFile *ahead = TakeLexedAhead(path);
-  if (ahead == nullptr || !AdoptLexedFile(*ahead, &first, depth))
-    LoadSourceFile(path, &first, file, lineNumber, depth);
+  LoadSourceFile(path, &first, file, lineNumber, depth);
   // Lines stored before a lexing failure are preprocessed like the others.
   if (first != CLineList::kNoPosition)
     g_SourceLines.SetCursor(first);
@@ -227,5 +224,4 @@ bool Preprocess() {
 
 void ResetPreprocessor() {
   g_IncludedFiles = 0;
-  ResetIncludeAhead();
 }

@@ -4,7 +4,6 @@
 
 #include "driver/diagnostics.h"
 #include "image/image_writer.h"
-#include "util/block_supply.h"
 #include "util/compiler.h"
 #include "util/numbers.h"
 #include "util/paths.h"
@@ -24,7 +23,6 @@ std::int32_t g_LexLine = 0;
 std::int32_t g_SourceLineCount = 0;
 std::int32_t g_SourceFileCount = 0;
 std::int32_t g_SourceSize = 0;
-void (*g_NoteInclude)(std::string_view name) = nullptr;
 
 namespace {
 
@@ -69,30 +67,19 @@ bool IsHexDigit(char c) {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The state of the line being lexed is per thread: a file can be lexed
-// ahead on a helper thread while the program's own lexing goes on.
-
 /// Encoded tokens of the line being lexed, written straight into the token
 /// storage. The room reserved always covers the worst case of the line
 /// (every byte a one-byte token with its header), so appending needs no
 /// capacity checks.
-thread_local std::uint8_t *g_LineOut = nullptr;
-thread_local std::uint8_t *g_LineStart = nullptr;
+std::uint8_t *g_LineOut = nullptr;
+std::uint8_t *g_LineStart = nullptr;
 /// IdentifierMask of the identifiers of the line being lexed.
-thread_local std::uint32_t g_LineIdentifiers = 0;
+std::uint32_t g_LineIdentifiers = 0;
 /// Decoded text of a string with escapes.
-thread_local std::string g_StringText;
-/// While a file is lexed ahead: its own token storage, and whether any of
-/// its lines would have reported a message (it is then lexed again the
-/// usual way, which reports it).
-thread_local CArena *t_AheadTokens = nullptr;
-thread_local bool t_AheadFailed = false;
-
+std::string g_StringText;
 void BeginLine(std::size_t length) {
   std::size_t room = 2 * length + tokencode::kMaxOverhead;
-  g_LineStart = g_LineOut = t_AheadTokens != nullptr
-                                ? t_AheadTokens->Reserve(room)
-                                : ReserveTokens(room);
+  g_LineStart = g_LineOut = ReserveTokens(room);
   g_LineIdentifiers = 0;
 }
 
@@ -139,10 +126,6 @@ FERROX_ALWAYS_INLINE void EmitText(TokenKind kind, std::string_view text) {
 }
 
 void ReportLexError(int code, std::string_view message) {
-  if (t_AheadTokens != nullptr) {
-    t_AheadFailed = true;
-    return;
-  }
   ReportErrorAt(code, message, g_LexFile, g_LexLine);
 }
 
@@ -292,18 +275,6 @@ Scan ScanLine(std::string_view text) {
   return LineEmpty() ? Scan::kNoTokens : Scan::kTokens;
 }
 
-/// Notes the file name of a line that reads `include "name"`.
-void NoteInclude(const CSourceLine &stored) {
-  CTokenList line(stored.Encoded());
-  CToken word = line.Next();
-  if (word.text.size() != 7 || word.kind != TOKEN_IDENTIFIER ||
-      !EqualsNoCase(word.text, "include") || line.AtEnd())
-    return;
-  CToken name = line.Next();
-  if (name.kind == TOKEN_STRING)
-    g_NoteInclude(name.text);
-}
-
 /// Makes a line of `tokens` and links it in before the cursor of
 /// g_SourceLines; `position` receives its position.
 FERROX_ALWAYS_INLINE const CSourceLine &
@@ -335,14 +306,9 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
     return scan == Scan::kNoTokens;
   std::string_view tokens = CommitTokens(
       g_LineStart, static_cast<std::size_t>(g_LineOut - g_LineStart));
-  const CSourceLine &line = StoreLine(fileId, lineNumber, tokens,
+  StoreLine(fileId, lineNumber, tokens,
                                       g_LineIdentifiers, includeDepth, position);
   AddWrapping(g_SourceLineCount, 1);
-  // Include directives are spotted by their first token's header: one byte
-  // compared for every other line.
-  if (g_NoteInclude != nullptr && includeDepth == 0 &&
-      static_cast<std::uint8_t>(line.Encoded()[0]) == ((TOKEN_IDENTIFIER << 6) | 7))
-    NoteInclude(line);
   return true;
 }
 
@@ -368,15 +334,43 @@ namespace {
 /// copy pushes itself out of a 512 KiB cache.
 constexpr std::size_t kReadBlock = std::size_t{64} << 10;
 
-/// A source file of this many bytes or more (some 50,000 lines) needs
-/// blocks of memory beyond the first ones every build takes.
-constexpr std::uint64_t kLargeSourceFile = std::uint64_t{1} << 20;
+/// Stores lines into the program, before the cursor of g_SourceLines.
+class CProgramSink {
+public:
+  CProgramSink(std::uint32_t fileId, std::int32_t depth,
+               CLineList::Position *firstLine)
+      : m_FileId(fileId), m_Depth(depth), m_FirstLine(firstLine) {}
+
+  bool Line(std::string_view text, std::int32_t number) {
+    CLineList::Position position;
+    if (!LexLine(text, m_FileId, number, &position, m_Depth))
+      return false;
+    if (position != CLineList::kNoPosition) {
+      if (m_First == CLineList::kNoPosition)
+        m_First = position;
+      ++m_Stored;
+      if (m_FirstLine != nullptr && *m_FirstLine == CLineList::kNoPosition)
+        *m_FirstLine = position;
+    }
+    return true;
+  }
+
+  CLineList::Position First() const { return m_First; }
+  std::int32_t Stored() const { return m_Stored; }
+
+private:
+  std::uint32_t m_FileId;
+  std::int32_t m_Depth;
+  CLineList::Position *m_FirstLine;
+  CLineList::Position m_First = CLineList::kNoPosition;
+  std::int32_t m_Stored = 0;
+};
 
 /// Splits a file's bytes into lines, block after block, and hands each line
-/// with its number to `Sink::Line`, which returns false to stop.
-template <class Sink> class CLineSplitter {
+/// with its number to the sink, which returns false to stop.
+class CLineSplitter {
 public:
-  explicit CLineSplitter(Sink &sink) : m_Sink(sink) {}
+  explicit CLineSplitter(CProgramSink &sink) : m_Sink(sink) {}
 
   /// Lexes the complete lines of `bytes[0, size)`, all of them at the end of
   /// the file; returns how many bytes were used (the rest is an unfinished
@@ -435,63 +429,10 @@ public:
   }
 
 private:
-  Sink &m_Sink;
+  CProgramSink &m_Sink;
   // Line numbers are counted in 32 bits and wrap rather than overflow.
   std::uint32_t m_LineNumber = 1;
   bool m_AfterCR = false;
-};
-
-/// Stores lines into the program, before the cursor of g_SourceLines.
-class CProgramSink {
-public:
-  CProgramSink(std::uint32_t fileId, std::int32_t depth,
-               CLineList::Position *firstLine)
-      : m_FileId(fileId), m_Depth(depth), m_FirstLine(firstLine) {}
-
-  bool Line(std::string_view text, std::int32_t number) {
-    CLineList::Position position;
-    if (!LexLine(text, m_FileId, number, &position, m_Depth))
-      return false;
-    if (position != CLineList::kNoPosition) {
-      if (m_First == CLineList::kNoPosition)
-        m_First = position;
-      ++m_Stored;
-      if (m_FirstLine != nullptr && *m_FirstLine == CLineList::kNoPosition)
-        *m_FirstLine = position;
-    }
-    return true;
-  }
-
-  CLineList::Position First() const { return m_First; }
-  std::int32_t Stored() const { return m_Stored; }
-
-private:
-  std::uint32_t m_FileId;
-  std::int32_t m_Depth;
-  CLineList::Position *m_FirstLine;
-  CLineList::Position m_First = CLineList::kNoPosition;
-  std::int32_t m_Stored = 0;
-};
-
-/// Keeps the lines of a file lexed ahead in the file's own storage.
-class CAheadSink {
-public:
-  explicit CAheadSink(CLexedFile &file) : m_File(file) {}
-
-  bool Line(std::string_view text, std::int32_t number) {
-    Scan scan = ScanLine(text);
-    if (scan == Scan::kBadStart || t_AheadFailed)
-      return false;
-    if (scan == Scan::kTokens) {
-      auto size = static_cast<std::uint32_t>(g_LineOut - g_LineStart);
-      t_AheadTokens->Commit(size);
-      m_File.lines.push_back({g_LineStart, size, number, g_LineIdentifiers});
-    }
-    return true;
-  }
-
-private:
-  CLexedFile &m_File;
 };
 
 enum class ReadEnd { kDone, kLexFailed, kReadFailed };
@@ -524,9 +465,8 @@ private:
 /// kReadFailed: the file could not be read, or holds more than `room`
 /// bytes. kLexFailed: lexing stopped; the rest was read only to count its
 /// bytes. `total` receives the bytes read.
-template <class Splitter>
 ReadEnd ReadAndLex(platform::FileHandle file, std::uint64_t room,
-                   CReadBuffer &block, Splitter &splitter,
+                   CReadBuffer &block, CLineSplitter &splitter,
                    std::uint64_t &total) {
   // One byte more than the data: a stand-in line end after the last line.
   block.Grow(kReadBlock + 1, 0);
@@ -602,15 +542,10 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
     return fail();
   }
   ProtectFromOverwrite(platform::IdentityOfFile(file));
-  // The lines and tokens of a file this large fill blocks of their own:
-  // they are faulted in by the helper while this file is lexed, instead of
-  // by this thread when it first needs them.
-  if (size >= kLargeSourceFile)
-    StartBlockHelper();
 
   CProgramSink sink(InternFileName(FileNamePart(path)), includeDepth,
                     firstLine);
-  CLineSplitter<CProgramSink> splitter(sink);
+  CLineSplitter splitter(sink);
   // The block is kept between files: included files are many and small.
   static CReadBuffer block;
   std::uint64_t total = 0;
@@ -632,73 +567,6 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   return true;
 }
 
-void PrepareForSourceFile(const std::string &path) {
-  platform::FileHandle file = platform::OpenForRead(path);
-  if (file == platform::kNoFile)
-    return;
-  if (platform::FileSizeOf(file) >= kLargeSourceFile)
-    StartBlockHelper();
-  platform::CloseFile(file);
-}
-
-void LexFileAhead(CLexedFile &file) {
-  file.ok = false;
-  file.lines.clear();
-  platform::FileHandle handle = platform::OpenForRead(file.path);
-  if (handle == platform::kNoFile)
-    return;
-  std::uint64_t size = platform::FileSizeOf(handle);
-  if (size > kMaxSourceSize) {
-    platform::CloseFile(handle);
-    return;
-  }
-  file.identity = platform::IdentityOfFile(handle);
-  file.tokens = std::make_unique<CArena>(kAheadTokenBlock);
-  // Lines are seldom shorter than this; a few more take a regrowth.
-  file.lines.reserve(static_cast<std::size_t>(size / 24) + 16);
-  t_AheadTokens = file.tokens.get();
-  t_AheadFailed = false;
-  CAheadSink sink(file);
-  CLineSplitter<CAheadSink> splitter(sink);
-  // One buffer per thread, kept between files like the main thread's.
-  thread_local CReadBuffer block;
-  std::uint64_t total = 0;
-  ReadEnd end = ReadAndLex(handle, kMaxSourceSize, block, splitter, total);
-  platform::CloseFile(handle);
-  t_AheadTokens = nullptr;
-  file.size = total;
-  file.ok = end == ReadEnd::kDone && !t_AheadFailed;
-  if (!file.ok) {
-    file.lines = decltype(file.lines)();
-    file.tokens.reset();
-  }
-}
-
-bool AdoptLexedFile(CLexedFile &file, CLineList::Position *firstLine,
-                    std::int32_t includeDepth) {
-  if (firstLine != nullptr)
-    *firstLine = CLineList::kNoPosition;
-  if (!file.ok || file.size > SourceRoom())
-    return false;
-  ProtectFromOverwrite(file.identity);
-  std::uint32_t fileId = InternFileName(FileNamePart(file.path));
-  for (const CLexedFile::Line &lexed : file.lines) {
-    CLineList::Position position;
-    StoreLine(fileId, lexed.number,
-              std::string_view(reinterpret_cast<const char *>(lexed.tokens), lexed.size),
-              lexed.identifiers, includeDepth, &position);
-    if (firstLine != nullptr && *firstLine == CLineList::kNoPosition)
-      *firstLine = position;
-  }
-  AddWrapping(g_SourceLineCount, file.lines.size());
-  AddWrapping(g_SourceSize, file.size);
-  AddWrapping(g_SourceFileCount, 1);
-  KeepTokenStorage(std::move(file.tokens));
-  file.lines = decltype(file.lines)();
-  file.ok = false;
-  return true;
-}
-
 void ResetLexer() {
   g_LexFile = std::string_view();
   g_LexFileId = ~0u;
@@ -706,5 +574,4 @@ void ResetLexer() {
   g_SourceLineCount = 0;
   g_SourceFileCount = 0;
   g_SourceSize = 0;
-  g_NoteInclude = nullptr;
 }

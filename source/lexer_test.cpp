@@ -4,7 +4,6 @@
 
 #include "driver/build.h"
 #include "driver/diagnostics.h"
-#include "util/block_supply.h"
 #include "util/platform.h"
 
 #include <gtest/gtest.h>
@@ -141,25 +140,6 @@ TEST_F(LexerTest, LinesAcrossReadBlocksKeepTheirNumbers) {
   std::remove(path.c_str());
 }
 
-TEST_F(LexerTest, OnlyALargeSourceFileStartsFaultingInMemoryAhead) {
-  auto readyAfterAWhile = [] {
-    for (int wait = 0; wait < 2000 && GetBlockSupplyCounts().ready == 0; ++wait)
-      platform::SleepMicroseconds(100);
-    return GetBlockSupplyCounts().ready;
-  };
-  std::string path = ::testing::TempDir() + "lexer_test_large.src";
-  std::ofstream(path, std::ios::binary) << "db 1\n";
-  PrepareForSourceFile(path);
-  PrepareForSourceFile(path + ".missing"); // nothing to report
-  platform::SleepMicroseconds(20000);
-  EXPECT_EQ(GetBlockSupplyCounts().ready, 0u);
-  std::ofstream(path, std::ios::binary) << std::string(std::size_t{1} << 20, '\n');
-  PrepareForSourceFile(path);
-  EXPECT_GT(readyAfterAWhile(), 0u);
-  EXPECT_EQ(m_Output, "");
-  std::remove(path.c_str());
-}
-
 TEST_F(LexerTest, EmptyFileLoadsWithoutLines) {
   std::string path = ::testing::TempDir() + "lexer_test_empty.src";
   std::ofstream(path, std::ios::binary) << "\n\r\n  \n";
@@ -184,77 +164,6 @@ TEST_F(LexerTest, SourcesOfABuildTogetherHoldAtMostWhatOneFileMay) {
             "inc.src (3): error 100: Cannot load source file \"" + path + "\"\n");
   EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(kMaxSourceSize));
   EXPECT_EQ(g_SourceLines.Size(), 1u);
-  std::remove(path.c_str());
-}
-
-using StoredLine = std::tuple<std::string, std::int32_t, std::int32_t,
-                              std::string, std::uint32_t>;
-
-std::vector<StoredLine> StoredLines() {
-  std::vector<StoredLine> lines;
-  for (g_SourceLines.Rewind(); !g_SourceLines.AtEnd(); g_SourceLines.Advance()) {
-    const CSourceLine &line = *g_SourceLines.Current();
-    lines.emplace_back(std::string(line.FileName()), line.GetLineNumber(),
-                       line.IncludeDepth(), std::string(line.Encoded()),
-                       line.m_Identifiers);
-  }
-  return lines;
-}
-
-TEST_F(LexerTest, AFileLexedAheadOnAnotherThreadStandsInForLoadingIt) {
-  std::string path = ::testing::TempDir() + "lexer_test_ahead.src";
-  std::string text = "\r\n  ; comment\nLbl: data1u 1, 'a;b', \"\\x41\"\r"
-                     "\n\r  Mov ^x.y, &-3\n" +
-                     std::string(3 << 20, ' ') + "tail 1.5e3";
-  std::ofstream(path, std::ios::binary) << text;
-  ASSERT_TRUE(LoadSourceFile(path, nullptr, "", 0, 2));
-  std::vector<StoredLine> loaded = StoredLines();
-  std::int32_t lines = g_SourceLineCount;
-  ResetAllState();
-
-  CLexedFile file;
-  file.path = path;
-  platform::Thread *thread = platform::StartThread(
-      [](void *context) { LexFileAhead(*static_cast<CLexedFile *>(context)); },
-      &file);
-  ASSERT_NE(thread, nullptr);
-  platform::JoinThread(thread);
-  ASSERT_TRUE(file.ok);
-  CLineList::Position first = CLineList::kNoPosition;
-  ASSERT_TRUE(AdoptLexedFile(file, &first, 2));
-  EXPECT_EQ(g_SourceLines.LineAt(first)->GetLineNumber(), 3);
-  EXPECT_EQ(StoredLines(), loaded);
-  EXPECT_EQ(g_SourceLineCount, lines);
-  EXPECT_EQ(g_SourceFileCount, 1);
-  EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(text.size()));
-  EXPECT_EQ(m_Output, "");
-  std::remove(path.c_str());
-}
-
-TEST_F(LexerTest, AFileLexedAheadIsRefusedWhenItWouldReportOrNotFit) {
-  std::string path = ::testing::TempDir() + "lexer_test_ahead_bad.src";
-  CLexedFile missing;
-  missing.path = path + ".none";
-  LexFileAhead(missing);
-  EXPECT_FALSE(missing.ok);
-
-  std::ofstream(path, std::ios::binary) << "data0s \"\\q\"\n";
-  CLexedFile escape;
-  escape.path = path;
-  LexFileAhead(escape);
-  EXPECT_FALSE(escape.ok);
-  EXPECT_FALSE(AdoptLexedFile(escape, nullptr, 0));
-
-  std::ofstream(path, std::ios::binary) << "data1u 1\n";
-  CLexedFile fits;
-  fits.path = path;
-  LexFileAhead(fits);
-  EXPECT_TRUE(fits.ok);
-  g_SourceSize = static_cast<std::int32_t>(kMaxSourceSize - 8);
-  EXPECT_FALSE(AdoptLexedFile(fits, nullptr, 0));
-  EXPECT_EQ(g_SourceLines.Size(), 0u);
-  EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(kMaxSourceSize - 8));
-  EXPECT_EQ(m_Output, "");
   std::remove(path.c_str());
 }
 

@@ -16,7 +16,6 @@ CLineList g_SourceLines;
 namespace {
 
 CArena g_TokenStorage;
-std::vector<std::unique_ptr<CArena>> g_KeptStorage;
 // A deque keeps every name at its address, so views of names stay valid.
 std::deque<std::string> g_FileNames;
 std::unordered_map<std::string_view, std::uint32_t> g_FileNameIds;
@@ -116,10 +115,6 @@ std::string_view CommitTokens(std::uint8_t *start, std::size_t used) {
   return std::string_view(reinterpret_cast<const char *>(start), used);
 }
 
-void KeepTokenStorage(std::unique_ptr<CArena> storage) {
-  g_KeptStorage.push_back(std::move(storage));
-}
-
 std::uint32_t InternFileName(std::string_view name) {
   auto found = g_FileNameIds.find(name);
   if (found != g_FileNameIds.end())
@@ -138,7 +133,6 @@ std::string_view FileNameOf(std::uint32_t id) {
 void ResetSourceLines() {
   g_SourceLines.Clear();
   g_TokenStorage.Reset();
-  g_KeptStorage.clear();
   g_FileNameIds.clear();
   g_FileNames.clear();
 }

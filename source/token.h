@@ -332,10 +332,6 @@ std::string_view StoreTokens(std::string_view encoded);
 std::uint8_t *ReserveTokens(std::size_t size);
 std::string_view CommitTokens(std::uint8_t *start, std::size_t used);
 
-/// Keeps token storage filled elsewhere (a file lexed ahead) as long as the
-/// program's lines.
-void KeepTokenStorage(std::unique_ptr<CArena> storage);
-
 /// Shares one copy of every file name among all lines.
 std::uint32_t InternFileName(std::string_view name);
 std::string_view FileNameOf(std::uint32_t id);

@@ -7,8 +7,6 @@
 #ifndef FERROX_UTIL_ARENA_H
 #define FERROX_UTIL_ARENA_H
 
-#include "util/block_supply.h"
-
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -18,54 +16,30 @@
 #include <string_view>
 #include <vector>
 
-/// A block of raw memory. Blocks of exactly kLargeBlock bytes come from the
-/// block supply, faulted in ahead of use, unless `fromSupply` is false (the
-/// supply serves the main thread only); other large ones are aligned so the
-/// system can back them with huge pages.
+/// A block of raw memory, owned.
 class CMemoryBlock {
 public:
-  static constexpr std::size_t kLargeBlock = kLargeBlockSize;
+  /// The usual block size of an arena.
+  static constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
 
-  explicit CMemoryBlock(std::size_t size, bool fromSupply = true)
-      : m_Size(size), m_FromSupply(fromSupply && size == kLargeBlock) {
-    if (m_FromSupply) {
-      m_Data = TakeLargeBlock();
-    } else if (size >= kLargeBlock) {
-      m_Data = AllocateHugeAligned(size);
-    } else {
-      m_Data = static_cast<std::uint8_t *>(::operator new(size));
-    }
-  }
-  ~CMemoryBlock() {
-    if (m_FromSupply)
-      FreeLargeBlock(m_Data);
-    else if (m_Size >= kLargeBlock)
-      FreeHugeAligned(m_Data);
-    else
-      ::operator delete(m_Data);
-  }
-  CMemoryBlock(const CMemoryBlock &) = delete;
-  CMemoryBlock &operator=(const CMemoryBlock &) = delete;
+  explicit CMemoryBlock(std::size_t size)
+      : m_Data(std::make_unique_for_overwrite<std::uint8_t[]>(size)) {}
 
-  std::uint8_t *Data() const { return m_Data; }
+  std::uint8_t *Data() const { return m_Data.get(); }
 
 private:
-  std::uint8_t *m_Data;
-  std::size_t m_Size;
-  bool m_FromSupply;
+  std::unique_ptr<std::uint8_t[]> m_Data;
 };
 
 class CArena {
 public:
   explicit CArena(std::size_t blockSize = CMemoryBlock::kLargeBlock)
-      : m_BlockSize(blockSize), m_LaterBlockSize(blockSize),
-        m_FromSupply(blockSize == CMemoryBlock::kLargeBlock) {}
+      : m_BlockSize(blockSize), m_LaterBlockSize(blockSize) {}
   /// An arena whose first kFirstBlocks blocks are of `blockSize` bytes and
   /// later ones of `laterBlockSize`: small users stay small, large ones get
   /// large blocks.
   CArena(std::size_t blockSize, std::size_t laterBlockSize)
-      : m_BlockSize(blockSize), m_LaterBlockSize(laterBlockSize),
-        m_FromSupply(laterBlockSize == CMemoryBlock::kLargeBlock) {}
+      : m_BlockSize(blockSize), m_LaterBlockSize(laterBlockSize) {}
   CArena(const CArena &) = delete;
   CArena &operator=(const CArena &) = delete;
 
@@ -75,7 +49,7 @@ public:
       // Large requests get a block of their own, so the rest of the current
       // block stays in use.
       if (size > m_BlockSize / 4) {
-        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size, m_FromSupply));
+        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
         return m_Blocks.back()->Data();
       }
       NextBlock();
@@ -91,7 +65,7 @@ public:
   std::uint8_t *Reserve(std::size_t size) {
     if (size > m_Left) {
       if (size > m_BlockSize / 4) {
-        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size, m_FromSupply));
+        m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
         m_Reserved = m_Blocks.back()->Data();
         return m_Reserved;
       }
@@ -135,63 +109,19 @@ private:
   void NextBlock() {
     std::size_t size = m_BlocksTaken < kFirstBlocks ? m_BlockSize : m_LaterBlockSize;
     ++m_BlocksTaken;
-    m_Blocks.push_back(std::make_unique<CMemoryBlock>(size, m_FromSupply));
+    m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
     m_Next = m_Blocks.back()->Data();
     m_Left = size;
   }
 
   std::size_t m_BlockSize;
   std::size_t m_LaterBlockSize;
-  /// Whether blocks of kLargeBlock bytes come from the block supply: only
-  /// for arenas that use such blocks themselves, which are the main
-  /// thread's. An arena of other blocks may serve another thread.
-  bool m_FromSupply;
   std::size_t m_BlocksTaken = 0;
   std::vector<std::unique_ptr<CMemoryBlock>> m_Blocks;
   std::uint8_t *m_Next = nullptr;
   std::size_t m_Left = 0;
   /// A large reservation that has a block of its own.
   std::uint8_t *m_Reserved = nullptr;
-};
-
-/// An allocator for vectors that may grow large: an allocation of a
-/// megabyte or more is rounded up to whole large blocks and aligned for huge
-/// pages, so it is faulted in a few pages instead of hundreds.
-template <class T> class CHugePageAllocator {
-public:
-  using value_type = T;
-
-  CHugePageAllocator() = default;
-  template <class U> CHugePageAllocator(const CHugePageAllocator<U> &) {}
-
-  T *allocate(std::size_t count) {
-    if (count > kMaxBytes / sizeof(T))
-      throw std::bad_array_new_length();
-    std::size_t bytes = count * sizeof(T);
-    if (bytes < kHugeBytes)
-      return static_cast<T *>(::operator new(bytes));
-    std::size_t rounded = (bytes + kLargeBlockSize - 1) & ~(kLargeBlockSize - 1);
-    return reinterpret_cast<T *>(AllocateHugeAligned(rounded));
-  }
-
-  void deallocate(T *memory, std::size_t count) {
-    if (count * sizeof(T) < kHugeBytes)
-      ::operator delete(memory);
-    else
-      FreeHugeAligned(memory);
-  }
-
-  template <class U> bool operator==(const CHugePageAllocator<U> &) const {
-    return true;
-  }
-
-private:
-  static constexpr std::size_t kHugeBytes = kLargeBlockSize / 2;
-  // The largest object size, rounded down to whole blocks so that rounding a
-  // request up cannot pass it.
-  static constexpr std::size_t kMaxBytes =
-      static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) &
-      ~(kLargeBlockSize - 1);
 };
 
 #endif // FERROX_UTIL_ARENA_H

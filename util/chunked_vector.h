@@ -2,15 +2,11 @@
 //
 // Elements live in chunks of a power-of-two size, so growing never copies or
 // moves them (pointers stay valid) and indexing is a shift and a mask. The
-// first chunks are allocated one by one; a vector that keeps growing carves
-// further chunks out of large blocks, which the block supply has already
-// faulted in, so a table of a million entries costs no page fault of its own.
+// chunks are allocated one by one.
 //
 //===----------------------------------------------------------------------===//
 #ifndef FERROX_UTIL_CHUNKED_VECTOR_H
 #define FERROX_UTIL_CHUNKED_VECTOR_H
-
-#include "util/block_supply.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,15 +46,10 @@ public:
     if constexpr (!std::is_trivially_destructible_v<T>)
       for (std::size_t i = 0; i < m_Size; ++i)
         (*this)[i].~T();
-    for (std::size_t i = 0; i < m_Chunks.size() && i < kOwnChunks; ++i)
-      ::operator delete(m_Chunks[i], std::align_val_t(alignof(T)));
-    for (std::uint8_t *block : m_Blocks)
-      FreeLargeBlock(block);
+    for (T *chunk : m_Chunks)
+      ::operator delete(chunk, std::align_val_t(alignof(T)));
     m_Chunks.clear();
     m_Chunks.shrink_to_fit();
-    m_Blocks.clear();
-    m_Blocks.shrink_to_fit();
-    m_BlockLeft = 0;
     m_Size = 0;
   }
 
@@ -69,34 +60,14 @@ public:
 
 private:
   static constexpr std::size_t kChunkBytes = kChunkSize * sizeof(T);
-  /// Chunks allocated one by one before large blocks are used; vectors whose
-  /// chunks would not fit a block several times over never use them.
-  static constexpr std::size_t kOwnChunks =
-      kChunkBytes <= kLargeBlockSize / 8 ? 4 : ~std::size_t{0};
-  static_assert(alignof(T) <= 64, "chunks in a block are 64-byte aligned");
 
   T *NewChunk() {
-    if (m_Chunks.size() < kOwnChunks)
-      return static_cast<T *>(
-          ::operator new(kChunkBytes, std::align_val_t(alignof(T))));
-    std::size_t aligned = (kChunkBytes + 63) & ~std::size_t{63};
-    if (m_BlockLeft < aligned) {
-      m_Blocks.push_back(TakeLargeBlock());
-      m_BlockNext = m_Blocks.back();
-      m_BlockLeft = kLargeBlockSize;
-    }
-    T *chunk = reinterpret_cast<T *>(m_BlockNext);
-    m_BlockNext += aligned;
-    m_BlockLeft -= aligned;
-    return chunk;
+    return static_cast<T *>(
+        ::operator new(kChunkBytes, std::align_val_t(alignof(T))));
   }
 
   std::vector<T *> m_Chunks;
   std::size_t m_Size = 0;
-  /// Large blocks later chunks are carved from, and the rest of the last.
-  std::vector<std::uint8_t *> m_Blocks;
-  std::uint8_t *m_BlockNext = nullptr;
-  std::size_t m_BlockLeft = 0;
 };
 
 #endif // FERROX_UTIL_CHUNKED_VECTOR_H

@@ -86,35 +86,6 @@ inline bool SameFile(const FileIdentity &a, const FileIdentity &b) {
   return a.valid && b.valid && a.device == b.device && a.index == b.index;
 }
 
-/// Asks the system to back a large, 2 MiB-aligned block of memory with huge
-/// pages, so filling it costs few page faults. Only a hint.
-void AdviseHugePages(void *block, std::size_t size);
-
-/// A thread started by StartThread.
-struct Thread;
-/// Runs `work(context)` on a new thread and returns it; nullptr when no
-/// thread could be started (the caller then does the work itself). Every
-/// thread started must be joined.
-Thread *StartThread(void (*work)(void *), void *context);
-/// Waits until `thread` has finished and releases it.
-void JoinThread(Thread *thread);
-/// Sleeps for about `microseconds` (longer where the system's timer is
-/// coarser): for waits on another thread's progress.
-void SleepMicroseconds(std::uint32_t microseconds);
-
-/// A wake-up call from one thread to another that waits for it: a call made
-/// before the wait is kept, and several calls before a wait count as one.
-struct Waker;
-/// A new waker; nullptr when the system has none to give.
-Waker *NewWaker();
-/// Releases `waker`; no thread may be waiting on it.
-void FreeWaker(Waker *waker);
-/// Wakes the thread waiting on `waker`, or the next one to wait.
-void Wake(Waker *waker);
-/// Waits until `waker` is woken (at once when it was woken since the last
-/// wait) and clears the call.
-void WaitToBeWoken(Waker *waker);
-
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();
 

@@ -6,9 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <limits>
-#include <pthread.h>
 #include <pwd.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -172,92 +170,6 @@ FileIdentity IdentityOfFile(FileHandle file) {
     return {};
   return {static_cast<std::uint64_t>(st.st_dev),
           static_cast<std::uint64_t>(st.st_ino), true};
-}
-
-void AdviseHugePages(void *block, std::size_t size) {
-#ifdef MADV_HUGEPAGE
-  ::madvise(block, size, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)size;
-#endif
-}
-
-struct Thread {
-  pthread_t id;
-  void (*work)(void *);
-  void *context;
-};
-
-namespace {
-void *RunThread(void *thread) {
-  auto *self = static_cast<Thread *>(thread);
-  self->work(self->context);
-  return nullptr;
-}
-} // namespace
-
-Thread *StartThread(void (*work)(void *), void *context) {
-  auto *thread = new Thread{pthread_t(), work, context};
-  if (pthread_create(&thread->id, nullptr, RunThread, thread) != 0) {
-    delete thread;
-    return nullptr;
-  }
-  return thread;
-}
-
-void JoinThread(Thread *thread) {
-  pthread_join(thread->id, nullptr);
-  delete thread;
-}
-
-void SleepMicroseconds(std::uint32_t microseconds) {
-  timespec pause{static_cast<time_t>(microseconds / 1000000),
-                 static_cast<long>(microseconds % 1000000) * 1000};
-  nanosleep(&pause, nullptr);
-}
-
-struct Waker {
-  pthread_mutex_t mutex;
-  pthread_cond_t condition;
-  bool woken;
-};
-
-Waker *NewWaker() {
-  auto *waker = new Waker;
-  waker->woken = false;
-  if (pthread_mutex_init(&waker->mutex, nullptr) != 0) {
-    delete waker;
-    return nullptr;
-  }
-  if (pthread_cond_init(&waker->condition, nullptr) != 0) {
-    pthread_mutex_destroy(&waker->mutex);
-    delete waker;
-    return nullptr;
-  }
-  return waker;
-}
-
-void FreeWaker(Waker *waker) {
-  pthread_cond_destroy(&waker->condition);
-  pthread_mutex_destroy(&waker->mutex);
-  delete waker;
-}
-
-void Wake(Waker *waker) {
-  pthread_mutex_lock(&waker->mutex);
-  waker->woken = true;
-  pthread_cond_signal(&waker->condition);
-  pthread_mutex_unlock(&waker->mutex);
-}
-
-void WaitToBeWoken(Waker *waker) {
-  pthread_mutex_lock(&waker->mutex);
-  // A wait can end without a call (spurious wake-ups): only the flag counts.
-  while (!waker->woken)
-    pthread_cond_wait(&waker->condition, &waker->mutex);
-  waker->woken = false;
-  pthread_mutex_unlock(&waker->mutex);
 }
 
 std::string ModulePath() {

@@ -180,63 +180,6 @@ FileIdentity IdentityOfPath(const std::string &path) {
   return identity;
 }
 
-void AdviseHugePages(void *, std::size_t) {}
-
-struct Thread {
-  HANDLE handle;
-  void (*work)(void *);
-  void *context;
-};
-
-namespace {
-DWORD WINAPI RunThread(LPVOID thread) {
-  auto *self = static_cast<Thread *>(thread);
-  self->work(self->context);
-  return 0;
-}
-} // namespace
-
-Thread *StartThread(void (*work)(void *), void *context) {
-  auto *thread = new Thread{nullptr, work, context};
-  thread->handle = CreateThread(nullptr, 0, RunThread, thread, 0, nullptr);
-  if (thread->handle == nullptr) {
-    delete thread;
-    return nullptr;
-  }
-  return thread;
-}
-
-void JoinThread(Thread *thread) {
-  WaitForSingleObject(thread->handle, INFINITE);
-  CloseHandle(thread->handle);
-  delete thread;
-}
-
-void SleepMicroseconds(std::uint32_t microseconds) {
-  Sleep((microseconds + 999) / 1000);
-}
-
-// An auto-reset event is exactly a waker: set until one wait takes it.
-struct Waker {
-  HANDLE event;
-};
-
-Waker *NewWaker() {
-  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (event == nullptr)
-    return nullptr;
-  return new Waker{event};
-}
-
-void FreeWaker(Waker *waker) {
-  CloseHandle(waker->event);
-  delete waker;
-}
-
-void Wake(Waker *waker) { SetEvent(waker->event); }
-
-void WaitToBeWoken(Waker *waker) { WaitForSingleObject(waker->event, INFINITE); }
-
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {

@@ -15,12 +15,10 @@ bool g_BootInfoDefined = false;
 
 namespace {
 
-/// Parses the one parameter of a command and checks its mode and label.
-/// False when the command must not be carried out; the caller still checks
-/// the end of the line.
-bool ParseSingleParameter(CSourceLine &line, CParameter &parameter) {
-  if (!ParseParameter(line, parameter))
-    return false;
+/// Checks the mode and label of a command's one parameter. False when the
+/// command must not be carried out; the caller still checks the end of the
+/// line.
+bool CheckSingleParameter(const CParameter &parameter) {
   if (parameter.mode != MODE_VALUE) {
     ReportLineError(906, "Only addressing mode 1 allowed here");
     return false;
@@ -36,9 +34,12 @@ bool ParseSingleParameter(CSourceLine &line, CParameter &parameter) {
 
 bool CommandOffset(CSourceLine &line, bool relative) {
   CParameter parameter;
+  // A parameter that does not parse ends the command: the parser has said
+  // why, and what is left of the line is no more wrong than before.
+  if (!ParseParameter(line, parameter))
+    return true;
   std::int32_t value;
-  if (ParseSingleParameter(line, parameter) &&
-      ReadInt32(parameter, value, false)) {
+  if (CheckSingleParameter(parameter) && ReadInt32(parameter, value, false)) {
     if (relative)
       value = static_cast<std::int32_t>(static_cast<std::uint32_t>(GetOffset()) +
                                         static_cast<std::uint32_t>(value));
@@ -51,8 +52,10 @@ bool CommandOffset(CSourceLine &line, bool relative) {
 bool CommandBoot(CSourceLine &line, int variant, std::uint32_t value) {
   if (variant == 2) {
     CParameter parameter;
+    if (!ParseParameter(line, parameter))
+      return true;
     std::int32_t parameterValue;
-    bool ok = ParseSingleParameter(line, parameter) &&
+    bool ok = CheckSingleParameter(parameter) &&
               ReadInt32(parameter, parameterValue, false);
     ExpectEndOfLine(line);
     if (!ok)
@@ -74,10 +77,10 @@ bool CommandBoot(CSourceLine &line, int variant, std::uint32_t value) {
 
 bool CommandIncludeBin(CSourceLine &line) {
   CParameter parameter;
+  if (!ParseParameter(line, parameter))
+    return true;
   std::string_view name;
-  bool ok = ParseSingleParameter(line, parameter) &&
-            ReadStringParameter(parameter, name);
-  if (ok)
+  if (CheckSingleParameter(parameter) && ReadStringParameter(parameter, name))
     IncludeBinaryFile(name);
   ExpectEndOfLine(line);
   return true;

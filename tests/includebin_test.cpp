@@ -41,6 +41,7 @@ TEST_F(Ferrox, IncludebinErrors) {
   Write("x.bin", "x");
   const std::pair<const char *, Lines> cases[] = {
       {"includebin 5", {"prog.src (1): error 500: String expected"}},
+      {"includebin &a.5", {"prog.src (1): error 501: Identifier expected"}},
       {"includebin \"none.bin\"",
        {"prog.src (1): error 1001: \"none.bin\" file not found"}},
       {"includebin name", {"prog.src (1): error 906: Only addressing mode 1 "

@@ -59,6 +59,11 @@ TEST_F(Ferrox, BootParameterErrorsSetNothing) {
       {"boot &fwd\nbootnone\nfwd:", "prog.src (1): error 910: \"fwd\" label must "
                                     "be defined before it is used here"},
       {"boot\nbootnone", "prog.src (1): error 503: Parameter expected"},
+      // A parameter that does not parse ends the command with its own
+      // error: nothing more is said about the rest of the line.
+      {"boot a.5\nbootnone", "prog.src (1): error 501: Identifier expected"},
+      {"offset a.5", "prog.src (1): error 501: Identifier expected"},
+      {"offsetdelta &b.", "prog.src (1): error 501: Identifier expected"},
       {"bootnone 5", "prog.src (1): error 502: End of line expected"},
   };
   for (const auto &[source, message] : cases) {

@@ -95,16 +95,6 @@ bool ReadFloatValue(const CParameter &parameter, double &value) {
   return false;
 }
 
-/// A double as a float; values beyond the float range give an infinity of
-/// their sign instead of undefined behaviour.
-float ToFloat(double value) {
-  if (value > FLT_MAX)
-    return std::numeric_limits<float>::infinity();
-  if (value < -FLT_MAX)
-    return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(value);
-}
-
 void AppendLittleEndian(std::string &bytes, std::uint64_t bits, int width) {
   for (int i = 0; i < width; ++i)
     bytes.push_back(static_cast<char>(bits >> (8 * i)));
@@ -145,7 +135,7 @@ bool EncodeNumber(std::int32_t kind, const CParameter &parameter,
     double value;
     if (!ReadFloatValue(parameter, value))
       return false;
-    bits = std::bit_cast<std::uint32_t>(ToFloat(value));
+    bits = std::bit_cast<std::uint32_t>(DoubleToFloat(value));
     width = 4;
     return true;
   }

@@ -37,6 +37,13 @@ TEST_F(Ferrox, FloatsAreIeeeSingleAndDouble) {
             Hex("9a9999999999b93f 0000000000408f40"));
   EXPECT_EQ(Bytes("data4f 1e39, -1e39, 1e-50"),
             Hex("0000807f 000080ff 00000000"));
+  // Up to half a place beyond the largest float, rounding gives the largest
+  // float, not an infinity; in data and in instruction parameters alike.
+  EXPECT_EQ(Bytes("data4f 3.40282347e38, -3.40282347e38, 3.4028235e38, "
+                  "3.4028236e38"),
+            Hex("ffff7f7f ffff7fff ffff7f7f 0000807f"));
+  EXPECT_EQ(Bytes("put &\"\", &-3.40282347e38, &0"),
+            Hex("1508 00 ffff7fff 0000000000000000"));
   EXPECT_EQ(Bytes("data8f 1e999"), Hex("000000000000f07f"));
 }
 

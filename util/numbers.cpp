@@ -2,6 +2,8 @@
 
 #include "util/numbers.h"
 
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -171,6 +173,22 @@ double ParseDouble(std::string_view text) {
   }
   std::string number(text.substr(0, end));
   return std::strtod(number.c_str(), nullptr);
+}
+
+float DoubleToFloat(double value) {
+  // FLT_MAX plus half its last place, 0x1.ffffffp+127: exactly halfway to
+  // the next power of two, where rounding to even goes up to infinity.
+  constexpr double kOverflowBoundary = 0x1.ffffffp+127;
+  double magnitude = std::fabs(value);
+  // Beyond FLT_MAX the conversion itself is not defined by the language, so
+  // those values are rounded here.
+  if (magnitude > FLT_MAX) {
+    float rounded = magnitude < kOverflowBoundary
+                        ? FLT_MAX
+                        : std::numeric_limits<float>::infinity();
+    return std::signbit(value) ? -rounded : rounded;
+  }
+  return static_cast<float>(value);
 }
 
 std::string UIntToString(std::uint32_t value, int base) {

@@ -31,6 +31,11 @@ std::size_t DecimalFloatPrefix(std::string_view text);
 /// INF or NAN.
 double ParseDouble(std::string_view text);
 
+/// `value` rounded to the nearest single-precision float (ties to even), as
+/// IEEE 754 converts: values up to FLT_MAX and half a unit in its last place
+/// become FLT_MAX of their sign, larger ones an infinity. NaN stays NaN.
+float DoubleToFloat(double value);
+
 /// Signed value in `base` (2 to 36); base 10 shows a minus sign, other bases
 /// show the two's complement bits.
 std::string IntToString(std::int32_t value, int base = 10);

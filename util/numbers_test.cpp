@@ -2,6 +2,8 @@
 
 #include "util/numbers.h"
 
+#include <bit>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +91,90 @@ TEST(ParseDouble, OutOfRangeGivesInfinityOrZero) {
   EXPECT_EQ(ParseDouble("1e999"), HUGE_VAL);
   EXPECT_EQ(ParseDouble("-1e999"), -HUGE_VAL);
   EXPECT_EQ(ParseDouble("1e-999"), 0.0);
+}
+
+/// The bits of the float nearest to `value`, ties to even, worked out from
+/// the double's bits alone: a reference that shares nothing with the
+/// conversion under test.
+std::uint32_t NearestFloatBits(double value) {
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  std::uint32_t sign = static_cast<std::uint32_t>(bits >> 63) << 31;
+  int exponent = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  if (exponent == 0x7FF)
+    return sign | 0x7F800000u | (mantissa != 0 ? 0x400000u : 0u);
+  if (exponent == 0 && mantissa == 0)
+    return sign;
+  // value = m * 2^e; the float's last place is 2^q.
+  std::uint64_t m = exponent != 0 ? mantissa | (std::uint64_t{1} << 52) : mantissa;
+  int e = exponent != 0 ? exponent - 1075 : -1074;
+  int top = 63 - std::countl_zero(m) + e;
+  int q = std::max(top - 23, -149);
+  int shift = q - e; // always positive for a double
+  std::uint64_t r = 0;
+  if (shift < 64) {
+    r = m >> shift;
+    std::uint64_t rest = m & ((std::uint64_t{1} << shift) - 1);
+    std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && (r & 1) != 0))
+      ++r;
+  }
+  if (r == (std::uint64_t{1} << 24)) {
+    r >>= 1;
+    ++q;
+  }
+  if (r < (std::uint64_t{1} << 23)) // subnormal or zero
+    return sign | static_cast<std::uint32_t>(r);
+  int biased = q + 150;
+  if (biased >= 255)
+    return sign | 0x7F800000u;
+  return sign | (static_cast<std::uint32_t>(biased) << 23) |
+         static_cast<std::uint32_t>(r & 0x7FFFFF);
+}
+
+TEST(DoubleToFloat, RoundsToNearestUpToHalfAPlaceBeyondTheLargestFloat) {
+  const double boundary = 0x1.ffffffp+127; // FLT_MAX + half its last place
+  const double cases[] = {FLT_MAX,
+                          std::nextafter(boundary, 0.0),
+                          boundary,
+                          std::nextafter(boundary, HUGE_VAL),
+                          3.40282347e38,
+                          3.4028235677973366e38,
+                          1e39,
+                          DBL_MAX,
+                          HUGE_VAL,
+                          FLT_MIN,
+                          0x1p-149,
+                          0x1p-150, // a tie: to even, zero
+                          std::nextafter(0x1p-150, 1.0),
+                          0x1.fffffep-127,
+                          0.1,
+                          1.0 / 3.0,
+                          0.0};
+  for (double value : cases) {
+    for (double signed_value : {value, -value}) {
+      EXPECT_EQ(std::bit_cast<std::uint32_t>(DoubleToFloat(signed_value)),
+                NearestFloatBits(signed_value))
+          << std::hexfloat << signed_value;
+    }
+  }
+  EXPECT_EQ(DoubleToFloat(3.40282347e38), FLT_MAX);
+  EXPECT_EQ(DoubleToFloat(-std::nextafter(boundary, 0.0)), -FLT_MAX);
+  EXPECT_TRUE(std::isinf(DoubleToFloat(boundary)));
+  EXPECT_TRUE(std::isnan(DoubleToFloat(std::nan(""))));
+
+  // Across the whole range of exponents a float can take, and beyond.
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::uint64_t bits = random();
+    int exponent = 1023 - 160 + static_cast<int>(random() % 300);
+    bits = (bits & 0x800FFFFFFFFFFFFFull) |
+           (static_cast<std::uint64_t>(exponent) << 52);
+    double value = std::bit_cast<double>(bits);
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(DoubleToFloat(value)),
+              NearestFloatBits(value))
+        << std::hexfloat << value;
+  }
 }
 
 TEST(NumberText, IntegersAndFloatsFormatLikePrintf) {

@@ -87,7 +87,7 @@ bool CommandIncludeBin(CSourceLine &line) {
 }
 
 void IncludeBinaryFile(std::string_view name) {
-  std::string path = FindIncludeFile(name);
+  const std::string &path = FindIncludeFile(name);
   if (path.empty()) {
     ReportLineError(1001, "\"" + std::string(name) + "\" file not found");
     return;

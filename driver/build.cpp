@@ -10,6 +10,7 @@
 #include "image/image_writer.h"
 #include "instructions/instruction_set.h"
 #include "markup/include_directories.h"
+#include "preprocessor/include_files.h"
 #include "preprocessor/macros.h"
 #include "preprocessor/preprocessor.h"
 #include "source/lexer.h"
@@ -20,10 +21,40 @@
 #include "util/random.h"
 #include "util/text.h"
 
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
 std::string g_SourcePath;
 std::string g_DestinationPath;
 std::string g_SourceDir;
 std::uint32_t g_StartTick = 0;
+
+namespace {
+
+/// Whether the build has reached assembly, which ends with the report.
+bool g_Assembling = false;
+
+/// Ends a build that could not get memory: what it holds is given back
+/// first, so that the error and the report can still be printed.
+void FailForMemory() {
+  DeleteDestinationFile();
+  g_SourceLines.Clear();
+  ResetSourceLines();
+  ClearMacros();
+  ClearLabels();
+  try {
+    ReportError(701, "Not enough memory for this build");
+    if (g_Assembling)
+      PrintStatistics();
+  } catch (const std::bad_alloc &) {
+    static constexpr char kMessage[] = "Error 701: Not enough memory for this build\n";
+    std::fwrite(kMessage, 1, sizeof kMessage - 1, stdout);
+    std::fflush(stdout);
+  }
+}
+
+} // namespace
 
 void PrintUsage() {
   PrintLine("Ferrox Compiler " + std::string(VERSION) + " for Tavrune");
@@ -36,6 +67,7 @@ void PrintUsage() {
 bool AssembleAndFinish(bool noDisk, bool noBootInfo) {
   if (!LoadInstructions())
     return false;
+  g_Assembling = true;
 
   // The destination is created only by a build that is still clean, so an
   // earlier image survives a build that fails before this point.
@@ -97,7 +129,14 @@ int RunFerrox(int argc, const char *const *argv) {
     else if (EqualsNoCase(argv[i], "-nobootinfo"))
       noBootInfo = true;
   }
-  return BuildProgram(argv[1], argv[2], noDisk, noBootInfo) ? 0 : -1;
+  try {
+    return BuildProgram(argv[1], argv[2], noDisk, noBootInfo) ? 0 : -1;
+  } catch (const std::bad_alloc &) {
+  } catch (const std::length_error &) {
+    // A size beyond what any container can hold: the same shortage.
+  }
+  FailForMemory();
+  return -1;
 }
 
 void ResetAllState() {
@@ -105,6 +144,7 @@ void ResetAllState() {
   ResetLexer();
   ResetMacros();
   ResetPreprocessor();
+  ResetIncludeFiles();
   ResetStatement();
   ResetLabels();
   ResetImageCommands();
@@ -116,4 +156,5 @@ void ResetAllState() {
   g_SourcePath.clear();
   g_DestinationPath.clear();
   g_SourceDir.clear();
+  g_Assembling = false;
 }

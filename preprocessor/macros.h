@@ -66,10 +66,12 @@ void ExpandMacros(CSourceLine &line);
 
 /// Bytes an expanded line may reach, far beyond any real program.
 inline constexpr std::size_t kMaxExpandedLine = std::size_t{64} << 20;
-/// Bytes that expansion may add to the lines of one build together. Lines
-/// are kept until they are assembled, so this bounds the memory they take
-/// and the time spent on lines that grow too large.
-inline constexpr std::uint64_t kMaxExpandedGrowth = std::uint64_t{256} << 20;
+/// Bytes that expansion may add to the lines of one build together, like
+/// the bound on all sources of a build. Lines are kept until they are
+/// assembled, so this bounds the memory they take and the time spent on
+/// lines that grow too large; a real program that expands a table macro on
+/// every line adds a few hundred megabytes.
+inline constexpr std::uint64_t kMaxExpandedGrowth = std::uint64_t{2} << 30;
 
 void ResetMacros();
 

@@ -12,11 +12,23 @@
 #include "util/text.h"
 
 #include <string>
+#include <unordered_map>
 
 namespace {
 
-/// Files included in this build.
+/// Inclusions in this build that added lines to the program.
 std::int32_t g_IncludedFiles = 0;
+
+/// A file whose lines all lie in one conditional region, opened by its
+/// first line and closed by its last with no "else" between: the usual
+/// include guard. Known for every file included so far, by path.
+struct CGuard {
+  bool empty = false; ///< The file stored no line at all.
+  bool guarded = false;
+  bool ifndef = false; ///< The region is kept when `name` is not defined.
+  std::string name;
+};
+std::unordered_map<std::string, CGuard> g_Guards;
 
 enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define };
 
@@ -113,6 +125,48 @@ void HandleError(CSourceLine &line) {
   ReportErrorAt(600, message, line.FileName(), line.GetLineNumber());
 }
 
+/// The guard of the lines from the cursor up to `after` (an included file
+/// just spliced in); the cursor ends where it was.
+CGuard ReadGuard(const CSourceLine *after) {
+  CGuard guard;
+  CLineList::Position start = g_SourceLines.GetCursor();
+  std::int32_t depth = 0;
+  bool closed = false;
+  for (; !g_SourceLines.AtEnd() && g_SourceLines.Current() != after;
+       g_SourceLines.Advance()) {
+    CSourceLine &line = *g_SourceLines.Current();
+    Directive directive = ReadDirective(line, true);
+    if (closed) {
+      // Lines after the region that was to hold the whole file.
+      depth = -1;
+      line.Rewind();
+      break;
+    }
+    if (depth == 0) {
+      std::string_view name;
+      if ((directive != Directive::IfDef && directive != Directive::IfNDef) ||
+          !TakeToken(line, TOKEN_IDENTIFIER, &name) || !line.AtEnd()) {
+        line.Rewind();
+        break;
+      }
+      guard.ifndef = directive == Directive::IfNDef;
+      guard.name = name;
+      depth = 1;
+    } else if (directive == Directive::IfDef || directive == Directive::IfNDef) {
+      ++depth;
+    } else if (directive == Directive::Else && depth == 1) {
+      line.Rewind();
+      break;
+    } else if (directive == Directive::EndIf && --depth == 0) {
+      closed = true;
+    }
+    line.Rewind();
+  }
+  guard.guarded = closed && depth == 0;
+  g_SourceLines.SetCursor(start);
+  return guard;
+}
+
 /// The include directive: removes its line and splices the file's lines in
 /// its place, leaving the cursor on the first of them.
 void HandleInclude(CSourceLine &line) {
@@ -135,23 +189,45 @@ void HandleInclude(CSourceLine &line) {
                   file, lineNumber);
     return;
   }
-  if (g_IncludedFiles >= kMaxIncludedFiles) {
-    ReportErrorAt(1003, "\"" + std::string(name) + "\" too many included files",
-                  file, lineNumber);
-    return;
-  }
-  std::string path = FindIncludeFile(name);
+  const std::string &path = FindIncludeFile(name);
   if (path.empty()) {
     ReportErrorAt(1001, "\"" + std::string(name) + "\" file not found", file,
                   lineNumber);
     return;
   }
-  ++g_IncludedFiles;
+  // A guarded file included again adds no line the guard keeps, so it does
+  // not count towards the bound: a program of many modules that each
+  // include the same headers builds at any size.
+  auto known = g_Guards.find(path);
+  bool addsNothing =
+      known != g_Guards.end() &&
+      (known->second.empty ||
+       (known->second.guarded &&
+        (FindMacro(known->second.name) != nullptr) == known->second.ifndef));
+  if (!addsNothing) {
+    if (g_IncludedFiles >= kMaxIncludedFiles) {
+      ReportErrorAt(1003, "\"" + std::string(name) + "\" too many included files",
+                    file, lineNumber);
+      return;
+    }
+    ++g_IncludedFiles;
+  }
+  const CSourceLine *after = g_SourceLines.AtEnd() ? nullptr : g_SourceLines.Current();
   CLineList::Position first = CLineList::kNoPosition;
-  LoadSourceFile(path, &first, file, lineNumber, depth);
+  bool loaded = LoadSourceFile(path, &first, file, lineNumber, depth);
+  if (first == CLineList::kNoPosition) {
+    if (loaded && known == g_Guards.end()) {
+      CGuard nothing;
+      nothing.empty = true;
+      g_Guards.emplace(path, nothing);
+      --g_IncludedFiles;
+    }
+    return;
+  }
   // Lines stored before a lexing failure are preprocessed like the others.
-  if (first != CLineList::kNoPosition)
-    g_SourceLines.SetCursor(first);
+  g_SourceLines.SetCursor(first);
+  if (known == g_Guards.end())
+    g_Guards.emplace(path, ReadGuard(after));
 }
 
 } // namespace
@@ -224,4 +300,5 @@ bool Preprocess() {
 
 void ResetPreprocessor() {
   g_IncludedFiles = 0;
+  g_Guards.clear();
 }

@@ -21,9 +21,10 @@ bool PreprocessLine(std::int32_t &counter);
 
 /// Includes nested deeper than this report error 1002.
 inline constexpr std::int32_t kMaxIncludeDepth = 100;
-/// Include directives carried out in one build beyond this report error
-/// 1003. The depth bound alone does not bound the work: a file that
-/// includes itself twice would be loaded 2^100 times.
+/// Inclusions in one build beyond this report error 1003. The depth bound
+/// alone does not bound the work: a file that includes itself twice would
+/// be loaded 2^100 times. An inclusion of a guarded file whose guard skips
+/// it whole adds nothing and is not counted.
 inline constexpr std::int32_t kMaxIncludedFiles = 10000;
 
 /// Sets the count of included files back to 0.

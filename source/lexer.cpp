@@ -9,6 +9,7 @@
 #include "util/paths.h"
 #include "util/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -23,6 +24,11 @@ std::int32_t g_LexLine = 0;
 std::int32_t g_SourceLineCount = 0;
 std::int32_t g_SourceFileCount = 0;
 std::int32_t g_SourceSize = 0;
+
+namespace {
+/// Memory taken by the stored lines of all sources and their tokens.
+std::uint64_t g_SourceMemory = 0;
+} // namespace
 
 namespace {
 
@@ -334,7 +340,8 @@ namespace {
 /// copy pushes itself out of a 512 KiB cache.
 constexpr std::size_t kReadBlock = std::size_t{64} << 10;
 
-/// Stores lines into the program, before the cursor of g_SourceLines.
+/// Stores lines into the program, before the cursor of g_SourceLines, as
+/// long as the lines of all sources fit kMaxSourceMemory.
 class CProgramSink {
 public:
   CProgramSink(std::uint32_t fileId, std::int32_t depth,
@@ -345,18 +352,25 @@ public:
     CLineList::Position position;
     if (!LexLine(text, m_FileId, number, &position, m_Depth))
       return false;
-    if (position != CLineList::kNoPosition) {
-      if (m_First == CLineList::kNoPosition)
-        m_First = position;
-      ++m_Stored;
-      if (m_FirstLine != nullptr && *m_FirstLine == CLineList::kNoPosition)
-        *m_FirstLine = position;
-    }
-    return true;
+    if (position == CLineList::kNoPosition)
+      return true;
+    if (m_First == CLineList::kNoPosition)
+      m_First = position;
+    ++m_Stored;
+    if (m_FirstLine != nullptr && *m_FirstLine == CLineList::kNoPosition)
+      *m_FirstLine = position;
+    g_SourceMemory += sizeof(CSourceLine) +
+                      g_SourceLines.LineAt(position)->Encoded().size();
+    if (g_SourceMemory <= kMaxSourceMemory)
+      return true;
+    m_TooLarge = true;
+    return false;
   }
 
   CLineList::Position First() const { return m_First; }
   std::int32_t Stored() const { return m_Stored; }
+  /// Whether the file stopped because its lines did not fit.
+  bool TooLarge() const { return m_TooLarge; }
 
 private:
   std::uint32_t m_FileId;
@@ -364,6 +378,7 @@ private:
   CLineList::Position *m_FirstLine;
   CLineList::Position m_First = CLineList::kNoPosition;
   std::int32_t m_Stored = 0;
+  bool m_TooLarge = false;
 };
 
 /// Splits a file's bytes into lines, block after block, and hands each line
@@ -406,10 +421,12 @@ public:
       next('\r', nextCR, haveCR);
       std::size_t end = nextCR < nextLF ? nextCR : nextLF;
       if (end == size && !atEnd)
-        return start;
-      if (end > start &&
-          !m_Sink.Line(std::string_view(bytes + start, end - start),
-                       static_cast<std::int32_t>(m_LineNumber))) {
+        return Unfinished(bytes, start, size, ok);
+      if (m_InComment) {
+        m_InComment = false; // the rest of a comment line dropped earlier
+      } else if (end > start &&
+                 !m_Sink.Line(std::string_view(bytes + start, end - start),
+                              static_cast<std::int32_t>(m_LineNumber))) {
         ok = false;
         return start;
       }
@@ -429,10 +446,37 @@ public:
   }
 
 private:
+  /// The start of a line whose end has not been read yet: it waits for the
+  /// next block unless what it holds so far decides it. Blanks and a comment
+  /// add nothing and are dropped, so an endless line of them takes no
+  /// memory; a byte that starts no token ends the file at once, however
+  /// much follows it. Returns the bytes used, like Lex.
+  std::size_t Unfinished(const char *bytes, std::size_t start, std::size_t size,
+                         bool &ok) {
+    if (m_InComment)
+      return size;
+    std::size_t first = SkipRun(bytes, start, kBlank);
+    if (first >= size)
+      return size;
+    if (bytes[first] == ';') {
+      m_InComment = true;
+      return size;
+    }
+    if (kClasses[static_cast<unsigned char>(bytes[first])] != 0)
+      return start;
+    // The byte after the bytes is readable and starts no token (see
+    // ReadAndLex), as ScanLine needs.
+    ok = m_Sink.Line(std::string_view(bytes + first, size - first),
+                     static_cast<std::int32_t>(m_LineNumber));
+    return start;
+  }
+
   CProgramSink &m_Sink;
   // Line numbers are counted in 32 bits and wrap rather than overflow.
   std::uint32_t m_LineNumber = 1;
   bool m_AfterCR = false;
+  /// The line read so far is a comment, dropped up to its end.
+  bool m_InComment = false;
 };
 
 enum class ReadEnd { kDone, kLexFailed, kReadFailed };
@@ -461,10 +505,10 @@ private:
   std::size_t m_Size = 0;
 };
 
-/// Reads `file` to its end into `block`, handing the bytes to `splitter`.
-/// kReadFailed: the file could not be read, or holds more than `room`
-/// bytes. kLexFailed: lexing stopped; the rest was read only to count its
-/// bytes. `total` receives the bytes read.
+/// Reads `file` into `block` and hands the bytes to `splitter`, until the
+/// end of the file or until lexing stops. kReadFailed: the file could not
+/// be read, or holds more than `room` bytes. `total` receives the bytes
+/// read.
 ReadEnd ReadAndLex(platform::FileHandle file, std::uint64_t room,
                    CReadBuffer &block, CLineSplitter &splitter,
                    std::uint64_t &total) {
@@ -472,7 +516,6 @@ ReadEnd ReadAndLex(platform::FileHandle file, std::uint64_t room,
   block.Grow(kReadBlock + 1, 0);
   std::size_t used = 0;
   total = 0;
-  bool lexing = true;
   for (;;) {
     if (used == block.Size() - 1)
       block.Grow(block.Size() * 2, used); // a line longer than a block
@@ -485,21 +528,14 @@ ReadEnd ReadAndLex(platform::FileHandle file, std::uint64_t room,
     bool atEnd = got == 0;
     used += got;
     block.Data()[used] = '\n';
-    if (lexing) {
-      bool ok;
-      std::size_t done = splitter.Lex(block.Data(), used, atEnd, ok);
-      if (!ok) {
-        lexing = false;
-        used = 0;
-      } else {
-        std::memmove(block.Data(), block.Data() + done, used - done);
-        used -= done;
-      }
-    } else {
-      used = 0;
-    }
+    bool ok;
+    std::size_t done = splitter.Lex(block.Data(), used, atEnd, ok);
+    if (!ok)
+      return ReadEnd::kLexFailed;
+    std::memmove(block.Data(), block.Data() + done, used - done);
+    used -= done;
     if (atEnd)
-      return lexing ? ReadEnd::kDone : ReadEnd::kLexFailed;
+      return ReadEnd::kDone;
   }
 }
 
@@ -535,6 +571,7 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   // The sources of a build may add up to no more than one file may hold,
   // however often files are included.
   std::uint64_t room = SourceRoom();
+  std::uint64_t memoryBefore = g_SourceMemory;
   platform::FileHandle file = platform::OpenForRead(path);
   std::uint64_t size = file == platform::kNoFile ? 0 : platform::FileSizeOf(file);
   if (file == platform::kNoFile || size > room) {
@@ -550,11 +587,16 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   static CReadBuffer block;
   std::uint64_t total = 0;
   ReadEnd end = ReadAndLex(file, room, block, splitter, total);
+  // An ordinary file counts its whole size even when lexing stopped early;
+  // a device or pipe counts what was read of it.
+  if (platform::IsRegularFile(file))
+    total = std::max(total, size);
   platform::CloseFile(file);
-  if (end == ReadEnd::kReadFailed) {
+  if (end == ReadEnd::kReadFailed || sink.TooLarge()) {
     // As if the file could not be read at all: nothing of it stays.
     if (sink.First() != CLineList::kNoPosition)
       RemoveLines(sink.First(), sink.Stored());
+    g_SourceMemory = memoryBefore;
     if (firstLine != nullptr)
       *firstLine = CLineList::kNoPosition;
     return fail();
@@ -574,4 +616,5 @@ void ResetLexer() {
   g_SourceLineCount = 0;
   g_SourceFileCount = 0;
   g_SourceSize = 0;
+  g_SourceMemory = 0;
 }

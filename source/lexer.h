@@ -27,10 +27,16 @@ extern std::int32_t g_SourceSize;
 /// one file may (2 GiB - 1).
 inline constexpr std::uint64_t kMaxSourceSize = 0x7FFFFFFF;
 
+/// Memory that the stored lines of all sources of a build may take with
+/// their tokens: a file that would pass it is refused like one too large,
+/// so an endless stream of lines cannot fill memory.
+inline constexpr std::uint64_t kMaxSourceMemory = std::uint64_t{2} << 30;
+
 /// Loads `path` into g_SourceLines before the cursor. When `firstLine` is
 /// given it receives the position of the first stored line, or
 /// CLineList::kNoPosition when the file stored none. A file that cannot be
-/// read, or would take the sources past kMaxSourceSize, reports error 100
+/// read, or would take the sources past kMaxSourceSize or kMaxSourceMemory,
+/// reports error 100
 /// at `includerFile` and `includerLine`, or without a position when
 /// `includerFile` is empty. `includeDepth` is stored with every line.
 bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,

@@ -223,6 +223,12 @@ RunResult Ferrox::Spawn(const std::string &program,
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
         _exit(127);
     }
+    if (m_MemoryLimit != 0) {
+      struct rlimit limit = {static_cast<rlim_t>(m_MemoryLimit),
+                             static_cast<rlim_t>(m_MemoryLimit)};
+      if (setrlimit(RLIMIT_AS, &limit) != 0)
+        _exit(127);
+    }
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
     for (const std::string &arg : args)

@@ -76,6 +76,9 @@ protected:
   /// Makes every later run fail writes that would grow a file beyond
   /// `bytes`, like a full disk (0 removes the limit).
   void LimitFileSize(std::uint64_t bytes) { m_FileSizeLimit = bytes; }
+  /// Makes every later run fail to get memory beyond `bytes` of address
+  /// space (0 removes the limit).
+  void LimitMemory(std::uint64_t bytes) { m_MemoryLimit = bytes; }
 
   /// Runs the installed program with `args` in the working folder.
   RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
@@ -98,6 +101,7 @@ private:
   std::string m_Program;
   std::string m_Work;
   std::uint64_t m_FileSizeLimit = 0;
+  std::uint64_t m_MemoryLimit = 0;
 };
 
 /// Whether `program` can be found in PATH.

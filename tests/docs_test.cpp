@@ -267,3 +267,28 @@ TEST(ErrorGuide, DescribesEveryCodeTheProgramReports) {
 }
 
 } // namespace
+
+namespace {
+
+// CTest before 3.29 reads a bare -j as taking the next argument as its
+// count: "ctest -j --output-on-failure" runs one test at a time and shows
+// no output of a failing one.
+TEST(Readme, CommandsGiveEveryParallelSwitchACountAndCiRunsTheTestCommand) {
+  std::string readme = ReadSourceFile("README.md");
+  std::istringstream lines(readme);
+  std::string testCommand;
+  for (std::string line; std::getline(lines, line);) {
+    std::size_t at = 0;
+    while ((at = line.find(" -j", at)) != std::string::npos) {
+      at += 3;
+      EXPECT_TRUE(at < line.size() && line[at] != ' ') << line;
+    }
+    if (line.find("ctest --test-dir build ") != std::string::npos && testCommand.empty())
+      testCommand = line.substr(line.find_first_not_of(' '));
+  }
+  ASSERT_FALSE(testCommand.empty());
+  EXPECT_NE(ReadSourceFile(".ci/run").find("\n" + testCommand + "\n"), std::string::npos)
+      << testCommand;
+}
+
+} // namespace

@@ -6,6 +6,7 @@
 #include "assembler/values.h"
 #include "image/image_writer.h"
 #include "preprocessor/include_files.h"
+#include "util/files.h"
 #include "util/platform.h"
 
 #include <string>
@@ -104,6 +105,7 @@ void IncludeBinaryFile(std::string_view name) {
     ReportLineError(908, "\"" + path + "\" cannot open included file");
     return;
   }
+  NoteFileRead(path, file);
   static std::vector<char> block(1 << 16);
   // Like any file read whole, at most 2 GiB - 1 bytes: more is refused as
   // unreadable, so an endless device such as /dev/zero ends too.

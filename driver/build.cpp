@@ -89,8 +89,10 @@ bool AssembleAndFinish(bool noDisk, bool noBootInfo) {
   if (!noBootInfo && g_BootInfo != 0xFFFFFFFFu)
     PatchBootInfo(noDisk);
   PatchLabels();
-  PrintStatistics();
+  // The image takes its place before the report, so that the report tells
+  // what the build left on disk.
   CloseDestinationFile();
+  PrintStatistics();
   ClearLabels();
   return true;
 }
@@ -115,6 +117,7 @@ bool BuildProgram(const std::string &source, const std::string &destination,
 }
 
 int RunFerrox(int argc, const char *const *argv) {
+  platform::PrepareProcess();
   g_StartTick = platform::TickCount();
   SeedRandom(platform::TickCount());
   if (argc < 3) {
@@ -153,6 +156,7 @@ void ResetAllState() {
   ResetIncludeDirectories();
   ResetStatistics();
   ResetDiagnostics();
+  ResetFilesRead();
   g_SourcePath.clear();
   g_DestinationPath.clear();
   g_SourceDir.clear();

@@ -2,7 +2,7 @@
 //
 // Every problem is reported as a numbered error on standard output. The first
 // seven are printed, the eighth prints "and more errors...", and all are
-// counted. The first error deletes the destination file.
+// counted. The first error gives up the image being written.
 //
 //===----------------------------------------------------------------------===//
 #ifndef FERROX_DRIVER_DIAGNOSTICS_H

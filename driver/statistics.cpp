@@ -27,13 +27,9 @@ std::string FormatSize(std::int64_t size) {
 }
 
 void PrintStatistics() {
-  // The output size is read from the open file, so it includes the header
-  // and the boot field. A deleted or never opened file has no size line.
-  std::int64_t outputSize =
-      IsOutputOpen() ? static_cast<std::int64_t>(GetOutputFileSize()) : -1;
-  // Reading the size may have failed and deleted the file.
-  if (!IsOutputOpen())
-    outputSize = -1;
+  // The size of the image put in place, header and boot field included; a
+  // build that left none has no size line.
+  std::int64_t outputSize = ImageFileSize();
   std::uint32_t elapsed = platform::TickCount() - g_StartTick;
   float seconds = static_cast<float>(elapsed) * 0.001f;
 

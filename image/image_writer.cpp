@@ -3,6 +3,8 @@
 #include "image/image_writer.h"
 
 #include "driver/diagnostics.h"
+#include "util/files.h"
+#include "util/paths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,19 +30,24 @@ constexpr char kDiskHeader[16] = {'T', 'a', 'v', 'r', 'u', 'n', 'e', ' ',
 /// Writes reach the disk in blocks of at most this many bytes.
 constexpr std::size_t kBufferSize = 1 << 16;
 
+/// The file the image is written to: a new temporary file beside the
+/// destination, which takes the destination's place only when the build
+/// succeeds; or the destination itself when it is a device or pipe, which
+/// nothing can be put in the place of.
 platform::FileHandle g_File = platform::kNoFile;
+/// The path the image is to reach: the destination with its symbolic
+/// links followed, so that a link stays a link.
 std::string g_Path;
+/// The temporary file; empty while writing the destination itself.
+std::string g_TempPath;
 platform::FileIdentity g_Identity;
-/// Only an ordinary file is removed on an error; a device or pipe given as
-/// the destination is left in place.
-bool g_Removable = false;
+/// Temporary files made by this process, for unique names.
+std::uint32_t g_TempFiles = 0;
+/// Size of the image put in place by the last build, or -1.
+std::int64_t g_ImageFileSize = -1;
 /// File offset at which the buffered bytes begin: every byte before it is
 /// written.
 std::uint64_t g_FilePointer = 0;
-/// The destination is written over in place: bytes of an earlier file from
-/// g_FilePointer up to here are stale, and are cut off before the file is
-/// closed or measured, or skipped over.
-std::uint64_t g_StaleEnd = 0;
 std::vector<char> g_Buffer;
 std::uint64_t g_PatchPosition = 0;
 /// Patches go through a window of the file: the bytes around a patch are
@@ -50,7 +57,6 @@ std::vector<char> g_Window;
 std::uint64_t g_WindowStart = 0;
 std::size_t g_WindowSize = 0;
 bool g_WindowDirty = false;
-std::vector<platform::FileIdentity> g_Protected;
 
 /// Counters are 32-bit and wrap like the machine's addresses.
 std::int32_t Wrap(std::int32_t value, std::int64_t delta) {
@@ -105,15 +111,6 @@ bool FailWrite() {
   return false;
 }
 
-/// Cuts off the bytes of an earlier file past what is written; call with
-/// nothing buffered.
-bool CutStaleBytes() {
-  if (g_StaleEnd <= g_FilePointer)
-    return true;
-  g_StaleEnd = g_FilePointer;
-  return platform::SetFileSize(g_File, g_FilePointer);
-}
-
 /// Writes directly at the file pointer, outside the buffer.
 bool WriteDirect(const void *bytes, std::size_t count) {
   if (!Flush())
@@ -131,10 +128,10 @@ bool WriteZeroFill(std::int64_t count) {
     SetBuffered(buffered + static_cast<std::size_t>(count));
     return true;
   }
-  // Large reservations skip ahead in the file; the gap reads as zeros once
-  // an earlier file's bytes there are cut off. The last zero is written so
-  // the file reaches its full length even if no further bytes follow.
-  if (!Flush() || !CutStaleBytes())
+  // Large reservations skip ahead in the file, whose gap reads as zeros.
+  // The last zero is written so the file reaches its full length even if
+  // no further bytes follow.
+  if (!Flush())
     return false;
   g_FilePointer += static_cast<std::uint64_t>(count) - 1;
   g_Buffer[0] = 0;
@@ -144,28 +141,93 @@ bool WriteZeroFill(std::int64_t count) {
 
 } // namespace
 
+namespace {
+
+/// Whether writing the image to `destination` would destroy something the
+/// build or its user still reads: a file the build has read, or the file
+/// its report goes to.
+bool IsProtected(const platform::PathInfo &destination) {
+  if (destination.kind == platform::FileKind::Missing)
+    return false;
+  if (WasFileRead(destination.identity))
+    return true;
+  // A terminal or /dev/null may take both the report and an image.
+  for (int stream : {1, 2}) {
+    platform::PathInfo output = platform::InfoOfStandardStream(stream);
+    if (!output.characterDevice &&
+        platform::SameFile(output.identity, destination.identity))
+      return true;
+  }
+  return false;
+}
+
+/// Creates the temporary file beside `target`: a hidden name that shows the
+/// file it stands for, the program that made it and a part of its own
+/// (".prog.img.ferrox-4242-1"), so that concurrent builds never share one.
+platform::FileHandle CreateTempFile(const std::string &target) {
+  std::string folder = DirectoryPart(target);
+  // Room for the parts added, within the usual 255 bytes of a name.
+  std::string name = FileNamePart(target).substr(0, 200);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    g_TempPath = folder + "." + name + "." + std::string(platform::kProgramName) +
+                 "-" + std::to_string(platform::ProcessId()) + "-" +
+                 std::to_string(++g_TempFiles);
+    // Named before it exists, so that an interruption right after its
+    // creation still removes it.
+    platform::RemoveOnInterrupt(g_TempPath);
+    platform::FileHandle file = platform::CreateNewFile(g_TempPath);
+    if (file != platform::kNoFile)
+      return file;
+    if (platform::InfoOfPath(g_TempPath).kind == platform::FileKind::Missing)
+      break; // not a name taken: the folder is missing or cannot be written
+  }
+  platform::RemoveOnInterrupt(std::string());
+  g_TempPath.clear();
+  return platform::kNoFile;
+}
+
+/// Closes the file and forgets it.
+void CloseFile() {
+  platform::CloseFile(g_File);
+  g_File = platform::kNoFile;
+  UpdateRoom();
+  DropWindow();
+}
+
+/// Removes the temporary file, if any.
+void RemoveTempFile() {
+  if (g_TempPath.empty())
+    return;
+  platform::RemoveFile(g_TempPath);
+  platform::RemoveOnInterrupt(std::string());
+  g_TempPath.clear();
+}
+
+} // namespace
+
 bool OpenDestinationFile(const std::string &path) {
   g_Offset = 0;
   g_ImageSize = 0;
-  g_Path = path;
   g_FilePointer = 0;
+  g_ImageFileSize = -1;
   SetBuffered(0);
-  platform::FileIdentity existing = platform::IdentityOfPath(path);
-  bool isInput = std::any_of(
-      g_Protected.begin(), g_Protected.end(),
-      [&](const platform::FileIdentity &file) {
-        return platform::SameFile(file, existing);
-      });
-  if (!isInput)
-    g_File = platform::OpenForRewrite(path);
-  if (isInput || g_File == platform::kNoFile) {
-    g_File = platform::kNoFile;
+  g_Path = platform::FinalPath(path);
+  platform::PathInfo existing = platform::InfoOfPath(g_Path);
+  if (!IsProtected(existing) && existing.kind != platform::FileKind::Directory) {
+    if (existing.kind == platform::FileKind::Other) {
+      g_File = platform::OpenForAppend(g_Path);
+    } else {
+      g_File = CreateTempFile(g_Path);
+      // The new image keeps the permissions of the file it replaces.
+      if (g_File != platform::kNoFile && existing.kind == platform::FileKind::Regular)
+        platform::SetPermissions(g_File, existing.permissions);
+    }
+  }
+  if (g_File == platform::kNoFile) {
     ReportError(200, "Cannot open destination file");
     return false;
   }
   g_Identity = platform::IdentityOfFile(g_File);
-  g_Removable = platform::IsRegularFile(g_File);
-  g_StaleEnd = g_Removable ? platform::FileSizeOf(g_File) : 0;
   g_Buffer.resize(kBufferSize);
   SetBuffered(0);
   return true;
@@ -304,31 +366,39 @@ bool WriteOutputRaw(const void *bytes, std::size_t count) {
 void CloseDestinationFile() {
   if (g_File == platform::kNoFile)
     return;
-  if (!Flush() || !FlushWindow() || !CutStaleBytes()) {
-    FailWrite();
+  if (!Flush() || !FlushWindow()) {
+    FailWrite(); // which discards the image
     return;
   }
-  platform::CloseFile(g_File);
-  g_File = platform::kNoFile;
-  UpdateRoom();
+  std::uint64_t size = platform::FileSizeOf(g_File);
+  CloseFile();
+  if (g_TempPath.empty()) {
+    g_ImageFileSize = static_cast<std::int64_t>(size);
+    return;
+  }
+  // The build may have read the destination after it was opened (an
+  // includebin of it): it is left as it was, like any file the build reads.
+  if (IsProtected(platform::InfoOfPath(g_Path))) {
+    ReportError(200, "Cannot open destination file");
+    RemoveTempFile();
+    return;
+  }
+  if (!platform::RenameOver(g_TempPath, g_Path)) {
+    ReportError(203, "Cannot write to output file");
+    RemoveTempFile();
+    return;
+  }
+  platform::RemoveOnInterrupt(std::string());
+  g_TempPath.clear();
+  g_ImageFileSize = static_cast<std::int64_t>(size);
 }
 
 void DeleteDestinationFile() {
   if (g_File == platform::kNoFile)
     return;
-  // Remove the file only if the path still names the file that was opened;
-  // one that stays keeps no bytes of the file it was written over.
-  bool remove = g_Removable &&
-                platform::SameFile(platform::IdentityOfPath(g_Path), g_Identity);
   SetBuffered(0);
-  if (!remove)
-    CutStaleBytes();
-  platform::CloseFile(g_File);
-  g_File = platform::kNoFile;
-  UpdateRoom();
-  DropWindow();
-  if (remove)
-    platform::RemoveFile(g_Path);
+  CloseFile();
+  RemoveTempFile();
 }
 
 bool IsOutputOpen() { return g_File != platform::kNoFile; }
@@ -336,37 +406,31 @@ bool IsOutputOpen() { return g_File != platform::kNoFile; }
 std::uint64_t GetOutputFileSize() {
   if (g_File == platform::kNoFile)
     return 0;
-  if (!Flush() || !FlushWindow() || !CutStaleBytes()) {
+  if (!Flush() || !FlushWindow()) {
     FailWrite();
     return 0;
   }
   return platform::FileSizeOf(g_File);
 }
 
+std::int64_t ImageFileSize() { return g_ImageFileSize; }
+
 std::int32_t GetOffset() { return g_Offset; }
 void SetOffset(std::int32_t offset) { g_Offset = offset; }
 std::int32_t GetImageSize() { return g_ImageSize; }
-
-void ProtectFromOverwrite(const platform::FileIdentity &file) {
-  if (file.valid)
-    g_Protected.push_back(file);
-}
 
 bool IsDestinationFile(const platform::FileIdentity &file) {
   return g_File != platform::kNoFile && platform::SameFile(file, g_Identity);
 }
 
 void ResetImageWriter() {
-  if (g_File != platform::kNoFile)
-    platform::CloseFile(g_File);
-  g_File = platform::kNoFile;
+  DeleteDestinationFile();
   g_Path.clear();
   g_Identity = {};
   g_FilePointer = 0;
-  g_StaleEnd = 0;
+  g_ImageFileSize = -1;
   g_PatchPosition = 0;
   DropWindow();
-  g_Protected.clear();
   g_Offset = 0;
   g_ImageSize = 0;
   g_PendingZeroFill = 0;

@@ -5,8 +5,14 @@
 // the offset counter (the address labels receive), the image size and the
 // pending zero fill of reserved space. Output is buffered; the position
 // reported by GetOutputPosition is always where the next assembled byte
-// lands. While no file is open (never opened, or deleted by an error) writes
-// do nothing but the counters still move.
+// lands. While no file is open (never opened, or given up after an error)
+// writes do nothing but the counters still move.
+//
+// The image is written to a new temporary file beside the destination and
+// takes the destination's place in one step when the build has succeeded;
+// until then the destination is not touched, and a failed or interrupted
+// build leaves it exactly as it was. A destination that is a device or a
+// pipe is written directly.
 //
 //===----------------------------------------------------------------------===//
 #ifndef FERROX_IMAGE_IMAGE_WRITER_H
@@ -28,9 +34,10 @@ extern std::int64_t g_PendingZeroFill;
 /// The boot information value.
 extern std::uint32_t g_BootInfo;
 
-/// Creates (or truncates) the destination file and resets the counters.
-/// Reports error 200 when it cannot be created, or when it is one of the
-/// files this build reads.
+/// Starts the image for the destination `path` and resets the counters.
+/// Reports error 200 when it cannot be created (a missing or read-only
+/// folder, a directory), or when the destination is a file this build has
+/// read or the file its report goes to.
 bool OpenDestinationFile(const std::string &path);
 /// Writes the 16-byte disk header "Tavrune Disk 10a" (error 201).
 bool WriteDiskHeader();
@@ -78,23 +85,28 @@ void SeekOutput(std::uint64_t offset);
 /// Writes bytes at the patch position without touching any counter.
 bool WriteOutputRaw(const void *bytes, std::size_t count);
 
+/// Finishes the image and puts it in the destination's place (error 200
+/// when the destination has become a file the build read, 203 when it
+/// cannot be put there). Called only when no error was reported.
 void CloseDestinationFile();
-/// Closes and removes the destination file if it is open.
+/// Gives up the image, if one is being written: the destination stays as
+/// it was.
 void DeleteDestinationFile();
 bool IsOutputOpen();
-/// Size of the open destination file; 0 when none is open.
+/// Size of the image being written; 0 when none is.
 std::uint64_t GetOutputFileSize();
+/// Size of the image CloseDestinationFile put in place, or -1 when the
+/// build left none.
+std::int64_t ImageFileSize();
 
 std::int32_t GetOffset();
 void SetOffset(std::int32_t offset);
 std::int32_t GetImageSize();
 
-/// Marks a file the build reads, so it is never opened as the destination.
-void ProtectFromOverwrite(const platform::FileIdentity &file);
-/// True when `file` is the open destination file.
+/// True when `file` is the file the image is being written to.
 bool IsDestinationFile(const platform::FileIdentity &file);
 
-/// Closes any open file without deleting it and resets all state.
+/// Gives up any image being written and resets all state.
 void ResetImageWriter();
 
 #endif // FERROX_IMAGE_IMAGE_WRITER_H

@@ -4,9 +4,11 @@
 
 #include "driver/build.h"
 #include "driver/diagnostics.h"
+#include "util/files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,16 +20,26 @@ protected:
   void SetUp() override {
     ResetAllState();
     CaptureOutputForTesting(&m_Output);
-    // Tests may run in parallel processes: one file per test.
-    m_Path = ::testing::TempDir() + "image_writer_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-             ".img";
-    std::filesystem::remove(m_Path);
+    // Tests may run in parallel processes: one folder per test.
+    m_Dir = ::testing::TempDir() + "image_writer_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+    std::filesystem::remove_all(m_Dir);
+    std::filesystem::create_directories(m_Dir);
+    m_Path = m_Dir + "out.img";
   }
   void TearDown() override {
     CaptureOutputForTesting(nullptr);
     ResetAllState();
-    std::filesystem::remove(m_Path);
+    std::filesystem::remove_all(m_Dir);
+  }
+
+  /// The names in the test's folder.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(m_Dir))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   std::string Contents() const {
@@ -42,6 +54,7 @@ protected:
   }
 
   std::string m_Output;
+  std::string m_Dir;
   std::string m_Path;
 };
 
@@ -103,10 +116,7 @@ TEST_F(ImageWriterTest, PatchesLandAnywhereInALargeImage) {
   EXPECT_EQ(GetOffset(), 300000);
 }
 
-TEST_F(ImageWriterTest, AnEarlierFileLeavesNoByteInTheNewImage) {
-  // The destination is written over in place: whatever an earlier file
-  // held, shorter or longer, the new image is exactly its own bytes, and a
-  // reservation skipped over reads as zeros.
+TEST_F(ImageWriterTest, AnEarlierFileStaysWholeUntilTheNewImageTakesItsPlace) {
   for (std::size_t earlier : {std::size_t{10}, std::size_t{400000}}) {
     std::ofstream(m_Path, std::ios::binary) << std::string(earlier, 'Z');
     ASSERT_TRUE(OpenDestinationFile(m_Path));
@@ -117,15 +127,12 @@ TEST_F(ImageWriterTest, AnEarlierFileLeavesNoByteInTheNewImage) {
     ASSERT_TRUE(WriteOutputRaw("P", 1));
     AdvanceOutput(5); // never followed by a byte: not part of the file
     EXPECT_EQ(GetOutputFileSize(), 200002u) << earlier;
+    EXPECT_EQ(Contents(), std::string(earlier, 'Z'));
+    EXPECT_EQ(Files().size(), 2u); // the image and the one being written
     CloseDestinationFile();
     EXPECT_EQ(Contents(), "xP" + std::string(199999, '\0') + "y") << earlier;
-
-    ResetAllState(); // a build of its own
-    std::ofstream(m_Path, std::ios::binary) << std::string(earlier, 'Z');
-    ASSERT_TRUE(OpenDestinationFile(m_Path));
-    Write("abc");
-    CloseDestinationFile();
-    EXPECT_EQ(Contents(), "abc") << earlier;
+    EXPECT_EQ(ImageFileSize(), 200002);
+    EXPECT_EQ(Files(), std::vector<std::string>{"out.img"});
     ResetAllState();
   }
   EXPECT_EQ(m_Output, "");
@@ -147,22 +154,42 @@ TEST_F(ImageWriterTest, OffsetsWrapInsteadOfOverflowing) {
   EXPECT_EQ(GetOffset(), -2147483647 - 1);
 }
 
-TEST_F(ImageWriterTest, AnErrorDeletesTheFile) {
+TEST_F(ImageWriterTest, AnErrorGivesUpTheImageAndLeavesTheEarlierFile) {
+  std::ofstream(m_Path) << "earlier";
   ASSERT_TRUE(OpenDestinationFile(m_Path));
-  Write("abc");
+  Write(std::string(100000, 'a'));
   ReportError(900, "x");
   EXPECT_FALSE(IsOutputOpen());
-  EXPECT_FALSE(std::filesystem::exists(m_Path));
   EXPECT_TRUE(Write("more"));
-  EXPECT_EQ(GetOffset(), 7);
+  EXPECT_EQ(GetOffset(), 100004);
+  CloseDestinationFile();
+  EXPECT_EQ(ImageFileSize(), -1);
+  EXPECT_EQ(Contents(), "earlier");
+  EXPECT_EQ(Files(), std::vector<std::string>{"out.img"});
 }
 
 TEST_F(ImageWriterTest, FilesThisBuildReadsAreNeverOverwritten) {
   std::ofstream(m_Path) << "source";
-  ProtectFromOverwrite(platform::IdentityOfPath(m_Path));
+  platform::FileHandle file = platform::OpenForRead(m_Path);
+  NoteFileRead(m_Path, file);
+  platform::CloseFile(file);
   EXPECT_FALSE(OpenDestinationFile(m_Path));
   EXPECT_EQ(m_Output, "Error 200: Cannot open destination file\n");
   EXPECT_EQ(Contents(), "source");
+
+  // A file read once the image was begun (an includebin of the
+  // destination) keeps the image from taking its place.
+  ResetAllState();
+  m_Output.clear();
+  ASSERT_TRUE(OpenDestinationFile(m_Path));
+  Write("image");
+  file = platform::OpenForRead(m_Path);
+  NoteFileRead(m_Path, file);
+  platform::CloseFile(file);
+  CloseDestinationFile();
+  EXPECT_EQ(m_Output, "Error 200: Cannot open destination file\n");
+  EXPECT_EQ(Contents(), "source");
+  EXPECT_EQ(Files(), std::vector<std::string>{"out.img"});
 }
 
 TEST_F(ImageWriterTest, FailedWritesAreReportedAndADeviceIsNotRemoved) {

@@ -3,7 +3,6 @@
 #include "instructions/instruction_set.h"
 
 #include "driver/diagnostics.h"
-#include "image/image_writer.h"
 #include "markup/okl_error.h"
 #include "markup/okl_read.h"
 #include "util/files.h"
@@ -80,7 +79,6 @@ bool ReadInstructions() {
   std::string text;
   if (!ReadWholeFile(path, text))
     return false;
-  ProtectFromOverwrite(platform::IdentityOfPath(path));
   // Markup errors end the load like any broken definition.
   try {
     qz::COKLRead reader(text);

@@ -3,7 +3,6 @@
 #include "markup/include_directories.h"
 
 #include "driver/diagnostics.h"
-#include "image/image_writer.h"
 #include "markup/okl_error.h"
 #include "markup/okl_read.h"
 #include "util/files.h"
@@ -18,7 +17,6 @@ bool ReadIncludeDirectories() {
   std::string text;
   if (!ReadWholeFile(path, text))
     return false;
-  ProtectFromOverwrite(platform::IdentityOfPath(path));
   // Markup errors end the load like anything else that is no value.
   try {
     qz::COKLRead reader(text);

@@ -3,7 +3,7 @@
 #include "source/lexer.h"
 
 #include "driver/diagnostics.h"
-#include "image/image_writer.h"
+#include "util/files.h"
 #include "util/compiler.h"
 #include "util/numbers.h"
 #include "util/paths.h"
@@ -578,7 +578,7 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
     platform::CloseFile(file);
     return fail();
   }
-  ProtectFromOverwrite(platform::IdentityOfFile(file));
+  NoteFileRead(path, file);
 
   CProgramSink sink(InternFileName(FileNamePart(path)), includeDepth,
                     firstLine);

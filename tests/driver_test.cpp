@@ -141,13 +141,33 @@ TEST_F(Ferrox, DestinationThatCannotBeCreatedIsError200) {
                    "Total time   : T", "Errors       : 1 (FAILURE!)"}));
 }
 
-TEST_F(Ferrox, DestinationEqualToTheSourceIsRefusedAndTheSourceKept) {
-  Write("prog.src", "data1u 1\n");
-  RunResult result = Run({"prog.src", "./prog.src"});
-  EXPECT_EQ(result.status, 255);
-  EXPECT_EQ(Messages(result.lines),
-            Lines{"Error 200: Cannot open destination file"});
-  EXPECT_EQ(Read("prog.src"), "data1u 1\n");
+TEST_F(Ferrox, EveryFileTheBuildReadsIsRefusedAsDestinationAndKept) {
+  Install("Instructions.okl", "nop 0 3;\n[#inc more.okl]\n");
+  Install("more.okl", "halt 3 4;\n");
+  Write("inc.tvh", "nop\n");
+  Write("font.bin", "font");
+  Write("prog.src", "include \"inc.tvh\"\nincludebin \"font.bin\"\nhalt\n");
+  const std::vector<std::pair<std::string, std::string>> inputs = {
+      {"./prog.src", "prog.src"},
+      {"inc.tvh", "inc.tvh"},
+      {"font.bin", "font.bin"},
+      {ProgramDir() + "more.okl", ""},
+      {ProgramDir() + "Instructions.okl", ""},
+      {ProgramDir() + "std.tvh", ""},
+  };
+  for (const auto &[destination, workFile] : inputs) {
+    std::string before = workFile.empty() ? "" : Read(workFile);
+    RunResult result = Run({"prog.src", destination});
+    EXPECT_EQ(result.status, 255) << destination;
+    EXPECT_EQ(Messages(result.lines), Lines{"Error 200: Cannot open destination file"})
+        << destination;
+    if (!workFile.empty()) {
+      EXPECT_EQ(Read(workFile), before) << destination;
+    }
+  }
+  // Every later build still finds its instruction set intact.
+  EXPECT_EQ(Run({"prog.src", "out.img", "-nodisk", "-nobootinfo"}).status, 0);
+  EXPECT_EQ(Read("out.img"), Hex("0003") + "font" + Hex("c004"));
 }
 
 } // namespace

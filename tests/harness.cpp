@@ -168,9 +168,7 @@ bool Ferrox::Exists(const std::string &name) const {
 RunResult Ferrox::Run(const std::vector<std::string> &args, int timeoutSeconds) {
   if (Runner().empty())
     return Spawn(m_Program, args, false, timeoutSeconds);
-  std::vector<std::string> command(Runner().begin() + 1, Runner().end());
-  command.push_back(m_Program);
-  command.insert(command.end(), args.begin(), args.end());
+  std::vector<std::string> command = RunnerCommand(args);
   RunResult result = Spawn(Runner()[0], command, true, timeoutSeconds);
   // ferrox exits with 0, 254 or 255 only. Under heavy load wine now and then
   // fails to start a program and exits with 1 without output: run it again.
@@ -204,20 +202,24 @@ bool ProgramInPath(const std::string &program) {
   return false;
 }
 
-RunResult Ferrox::Spawn(const std::string &program,
-                        const std::vector<std::string> &args, bool searchPath,
-                        int timeoutSeconds) {
-  RunResult result;
-  std::string outputPath = m_Root + "stdout.txt";
-  auto start = std::chrono::steady_clock::now();
+Ferrox::Child Ferrox::Start(const std::string &program,
+                            const std::vector<std::string> &args, bool searchPath,
+                            const std::string &outputPath) {
+  Child started;
+  started.outputPath = outputPath;
+  started.start = std::chrono::steady_clock::now();
   pid_t child = fork();
   if (child == 0) {
-    int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || dup2(fd, 1) < 0 || chdir(m_Work.c_str()) != 0)
+    if (m_CloseOutput) {
+      close(1);
+    } else {
+      int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || dup2(fd, 1) < 0)
+        _exit(127);
+    }
+    if (chdir(m_Work.c_str()) != 0)
       _exit(127);
     if (m_FileSizeLimit != 0) {
-      // A write past the limit then fails with EFBIG instead of a signal.
-      signal(SIGXFSZ, SIG_IGN);
       struct rlimit limit = {static_cast<rlim_t>(m_FileSizeLimit),
                              static_cast<rlim_t>(m_FileSizeLimit)};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
@@ -240,29 +242,84 @@ RunResult Ferrox::Spawn(const std::string &program,
       execv(program.c_str(), argv.data());
     _exit(127);
   }
-  auto deadline = start + std::chrono::seconds(timeoutSeconds);
+  started.pid = child;
+  return started;
+}
+
+RunResult Ferrox::Wait(const Child &child, int timeoutSeconds) {
+  RunResult result;
+  auto deadline = child.start + std::chrono::seconds(timeoutSeconds);
   int status = 0;
   struct rusage usage = {};
   for (;;) {
-    pid_t done = wait4(child, &status, WNOHANG, &usage);
-    if (done == child)
+    pid_t done = wait4(child.pid, &status, WNOHANG, &usage);
+    if (done == child.pid)
       break;
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(child, SIGKILL);
-      wait4(child, &status, 0, &usage);
+      kill(child.pid, SIGKILL);
+      wait4(child.pid, &status, 0, &usage);
       result.timedOut = true;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   result.seconds = std::chrono::duration<double>(
-                       std::chrono::steady_clock::now() - start)
+                       std::chrono::steady_clock::now() - child.start)
                        .count();
   result.peakMemoryKb = usage.ru_maxrss;
   result.status = WIFEXITED(status) && !result.timedOut ? WEXITSTATUS(status) : -1;
-  result.output = ReadAll(outputPath);
+  result.signal = WIFSIGNALED(status) && !result.timedOut ? WTERMSIG(status) : 0;
+  result.output = ReadAll(child.outputPath);
   result.lines = SplitLines(result.output);
   return result;
+}
+
+RunResult Ferrox::Spawn(const std::string &program,
+                        const std::vector<std::string> &args, bool searchPath,
+                        int timeoutSeconds) {
+  return Wait(Start(program, args, searchPath, m_Root + "stdout.txt"), timeoutSeconds);
+}
+
+RunResult Ferrox::RunAndSignal(const std::vector<std::string> &args, int signal,
+                               const std::string &prefix) {
+  Child child = Start(m_Program, args, false, m_Root + "stdout.txt");
+  auto deadline = child.start + std::chrono::seconds(60);
+  bool seen = false;
+  while (!seen && std::chrono::steady_clock::now() < deadline) {
+    for (const auto &entry : fs::directory_iterator(m_Work))
+      seen = seen || entry.path().filename().string().rfind(prefix, 0) == 0;
+    if (!seen) {
+      // Stop looking once the program has ended on its own.
+      int status;
+      if (waitpid(child.pid, &status, WNOHANG | WNOWAIT) == child.pid)
+        break;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+  EXPECT_TRUE(seen) << "no file starting with " << prefix << " appeared";
+  kill(child.pid, signal);
+  return Wait(child, 60);
+}
+
+std::vector<std::string> Ferrox::RunnerCommand(const std::vector<std::string> &args) const {
+  std::vector<std::string> command(Runner().begin() + 1, Runner().end());
+  command.push_back(m_Program);
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+std::vector<RunResult> Ferrox::RunTogether(const std::vector<std::vector<std::string>> &runs) {
+  std::vector<Child> children;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    std::string output = m_Root + "stdout-" + std::to_string(i) + ".txt";
+    children.push_back(Runner().empty()
+                           ? Start(m_Program, runs[i], false, output)
+                           : Start(Runner()[0], RunnerCommand(runs[i]), true, output));
+  }
+  std::vector<RunResult> results;
+  for (const Child &child : children)
+    results.push_back(Wait(child, 120));
+  return results;
 }
 
 RunResult Ferrox::Assemble(const std::string &source,

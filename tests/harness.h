@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -31,6 +32,7 @@
 /// What one run printed and returned.
 struct RunResult {
   int status = -1; ///< Exit status, 0-255; -1 when killed or timed out.
+  int signal = 0;  ///< The signal that ended the program, or 0.
   std::vector<std::string> lines; ///< Standard output, split into lines.
   std::string output;
   bool timedOut = false;
@@ -80,11 +82,22 @@ protected:
   /// space (0 removes the limit).
   void LimitMemory(std::uint64_t bytes) { m_MemoryLimit = bytes; }
 
+  /// Makes every later run start with its standard output closed.
+  void CloseStandardOutput(bool closed) { m_CloseOutput = closed; }
+
   /// Runs the installed program with `args` in the working folder.
   RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
   /// Runs any program (looked up in PATH) in the working folder; returns
   /// its exit status, or -1 when it could not run.
   int RunOther(const std::vector<std::string> &args, int timeoutSeconds = 60);
+  /// Runs the program (natively, not under a runner) and sends it `signal`
+  /// as soon as a file whose name starts with `prefix` appears in the
+  /// working folder.
+  RunResult RunAndSignal(const std::vector<std::string> &args, int signal,
+                         const std::string &prefix);
+  /// Starts the program once for each of `runs` at the same time and waits
+  /// for all of them.
+  std::vector<RunResult> RunTogether(const std::vector<std::vector<std::string>> &runs);
   /// Writes `source` to prog.src and assembles it into out.img with `switches`.
   RunResult Assemble(const std::string &source,
                      const std::vector<std::string> &switches = {});
@@ -93,6 +106,16 @@ protected:
   std::string Bytes(const std::string &source);
 
 private:
+  struct Child {
+    int pid = -1;
+    std::chrono::steady_clock::time_point start;
+    std::string outputPath;
+  };
+  Child Start(const std::string &program, const std::vector<std::string> &args,
+              bool searchPath, const std::string &outputPath);
+  RunResult Wait(const Child &child, int timeoutSeconds);
+  /// The runner's arguments that run the program with `args`.
+  std::vector<std::string> RunnerCommand(const std::vector<std::string> &args) const;
   RunResult Spawn(const std::string &program, const std::vector<std::string> &args,
                   bool searchPath, int timeoutSeconds);
 
@@ -102,6 +125,7 @@ private:
   std::string m_Work;
   std::uint64_t m_FileSizeLimit = 0;
   std::uint64_t m_MemoryLimit = 0;
+  bool m_CloseOutput = false;
 };
 
 /// Whether `program` can be found in PATH.

@@ -49,14 +49,22 @@ TEST_F(Ferrox, IncludebinErrors) {
       {"includebin l: \"x.bin\"", {"prog.src (1): error 907: Label not allowed "
                                    "here"}},
       {"includebin \"x.bin\" 5", {"prog.src (1): error 502: End of line expected"}},
-      {"includebin \"out.img\"",
-       {"prog.src (1): error 908: \"out.img\" cannot open included file"}},
   };
   for (const auto &[source, messages] : cases) {
     RunResult result = Assemble(source);
     EXPECT_EQ(Messages(result.lines), messages) << source;
     EXPECT_FALSE(Exists("out.img")) << source;
   }
+}
+
+TEST_F(Ferrox, IncludebinOfTheDestinationLeavesItAsItWas) {
+  // The earlier image may be read like any file, but then the build may
+  // not replace it.
+  Write("out.img", "earlier");
+  RunResult result = Assemble("data1u 1\nincludebin \"out.img\"\n");
+  EXPECT_EQ(result.status, 255);
+  EXPECT_EQ(Messages(result.lines), Lines{"Error 200: Cannot open destination file"});
+  EXPECT_EQ(Read("out.img"), "earlier");
 }
 
 } // namespace

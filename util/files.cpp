@@ -13,7 +13,27 @@ constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFF;
 
 std::string g_ProgramDirectoryOverride;
 
+std::vector<CReadFile> g_FilesRead;
+
 } // namespace
+
+void NoteFileRead(const std::string &path, platform::FileHandle file) {
+  platform::FileIdentity identity = platform::IdentityOfFile(file);
+  if (identity.valid && WasFileRead(identity))
+    return;
+  g_FilesRead.push_back({path, identity});
+}
+
+const std::vector<CReadFile> &FilesRead() { return g_FilesRead; }
+
+bool WasFileRead(const platform::FileIdentity &file) {
+  for (const CReadFile &read : g_FilesRead)
+    if (platform::SameFile(read.identity, file))
+      return true;
+  return false;
+}
+
+void ResetFilesRead() { g_FilesRead.clear(); }
 
 bool FileExists(const std::string &path) {
   return !path.empty() && platform::IsExistingFile(path);
@@ -23,6 +43,7 @@ bool ReadWholeFile(const std::string &path, std::string &content) {
   platform::FileHandle file = platform::OpenForRead(path);
   if (file == platform::kNoFile)
     return false;
+  NoteFileRead(path, file);
   content.clear();
   bool ok = true;
   // Read the size the file reports in one piece, then go on in blocks until
@@ -62,6 +83,7 @@ bool ReadWholeFileUpTo(const std::string &path, std::string &content,
   platform::FileHandle file = platform::OpenForRead(path);
   if (file == platform::kNoFile)
     return false;
+  NoteFileRead(path, file);
   content.clear();
   bool ok = true;
   static char block[1 << 16];

@@ -2,8 +2,11 @@
 #ifndef FERROX_UTIL_FILES_H
 #define FERROX_UTIL_FILES_H
 
+#include "util/platform.h"
+
 #include <cstddef>
 #include <string>
+#include <vector>
 
 /// True when `path` is not empty, exists, and is not a directory.
 bool FileExists(const std::string &path);
@@ -18,6 +21,22 @@ bool ReadWholeFile(const std::string &path, std::string &content);
 /// file or an endless device cannot fill memory.
 bool ReadWholeFileUpTo(const std::string &path, std::string &content,
                        std::size_t maxSize);
+
+/// A file the build has read: its path as it was opened, and the file.
+struct CReadFile {
+  std::string path;
+  platform::FileIdentity identity;
+};
+
+/// Records that the build has read the open file `file` from `path`. The
+/// whole-file readers record what they read themselves.
+void NoteFileRead(const std::string &path, platform::FileHandle file);
+/// Every file recorded since ResetFilesRead, each once, in the order first
+/// read.
+const std::vector<CReadFile> &FilesRead();
+/// Whether `file` is one of them.
+bool WasFileRead(const platform::FileIdentity &file);
+void ResetFilesRead();
 
 /// Full path of the running program's file.
 std::string ModulePath();

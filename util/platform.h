@@ -36,14 +36,17 @@ inline constexpr FileHandle kNoFile = -1;
 
 /// Opens an existing file for reading, allowing others to read it too.
 FileHandle OpenForRead(const std::string &path);
-/// Opens a file for reading and writing without sharing, creating it if
-/// missing and keeping the bytes of an existing one: writing over a file in
-/// place costs the system less than emptying it first. The writer cuts it
-/// to its new size with SetFileSize.
-FileHandle OpenForRewrite(const std::string &path);
-/// Makes an open file `size` bytes long, cutting or extending it (with
-/// bytes that read as zeros). False on failure.
-bool SetFileSize(FileHandle file, std::uint64_t size);
+/// Creates `path`, which must not exist yet, for reading and writing, with
+/// the usual permissions under the process's umask; kNoFile when it exists
+/// or cannot be created.
+FileHandle CreateNewFile(const std::string &path);
+/// Gives an open file the permission bits `permissions` (POSIX mode bits);
+/// false where they cannot be set. Windows has no such bits: true.
+bool SetPermissions(FileHandle file, std::uint32_t permissions);
+/// Puts the file at `from` in the place of `to` in one step, replacing
+/// any file there: a reader of `to` sees either file whole. Both lie in
+/// the same folder.
+bool RenameOver(const std::string &from, const std::string &to);
 /// Opens a file for writing without truncating it, creating it if missing.
 FileHandle OpenForAppend(const std::string &path);
 void CloseFile(FileHandle file);
@@ -74,6 +77,14 @@ bool RemoveFile(const std::string &path);
 /// True when the path exists and is not a directory.
 bool IsExistingFile(const std::string &path);
 
+/// What a path names.
+enum class FileKind {
+  Missing,   ///< nothing (or nothing that can be examined)
+  Regular,   ///< an ordinary file
+  Directory,
+  Other,     ///< a device, pipe or socket
+};
+
 /// Identifies a file on disk independently of the path used to reach it.
 struct FileIdentity {
   std::uint64_t device = 0;
@@ -85,6 +96,39 @@ FileIdentity IdentityOfFile(FileHandle file);
 inline bool SameFile(const FileIdentity &a, const FileIdentity &b) {
   return a.valid && b.valid && a.device == b.device && a.index == b.index;
 }
+
+/// The file a path names, symbolic links followed.
+struct PathInfo {
+  FileKind kind = FileKind::Missing;
+  FileIdentity identity;
+  std::uint32_t permissions = 0; ///< POSIX mode bits (07777); 0 on Windows.
+  bool characterDevice = false;  ///< a terminal, /dev/null and the like
+};
+PathInfo InfoOfPath(const std::string &path);
+
+/// The path that writing through `path` reaches: every symbolic link that
+/// the last component is followed to its target, which need not exist. On
+/// Windows the path itself.
+std::string FinalPath(const std::string &path);
+
+/// The file standard output (1) or standard error (2) writes to, with what
+/// it is: a build must never write its image into its own report.
+PathInfo InfoOfStandardStream(int stream);
+
+/// Sets the process up for safe output, once, before anything else: open
+/// standard streams that are closed on the null device, so no file the
+/// build opens takes their place; let a file-size limit fail a write
+/// instead of ending the process.
+void PrepareProcess();
+
+/// Names the file that an interruption of the process (SIGINT, SIGTERM,
+/// SIGHUP, SIGQUIT or SIGPIPE; Ctrl-C, Ctrl-Break or closing the console on
+/// Windows) removes before the process ends as it would have; an empty
+/// path names none. Only one file at a time: the image being written.
+void RemoveOnInterrupt(const std::string &path);
+
+/// The running process's number, for names of temporary files.
+std::uint32_t ProcessId();
 
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();

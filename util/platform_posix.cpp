@@ -3,6 +3,8 @@
 #include "util/platform.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <limits>
@@ -47,19 +49,18 @@ FileHandle OpenForRead(const std::string &path) {
   return file;
 }
 
-FileHandle OpenForRewrite(const std::string &path) {
+FileHandle CreateNewFile(const std::string &path) {
   // Readable too: patches read back the bytes around them.
-  return OpenWith(path, O_RDWR | O_CREAT);
+  return OpenWith(path, O_RDWR | O_CREAT | O_EXCL);
 }
 
-bool SetFileSize(FileHandle file, std::uint64_t size) {
-  if (size > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
-    return false;
-  int result;
-  do {
-    result = ::ftruncate(Fd(file), static_cast<off_t>(size));
-  } while (result != 0 && errno == EINTR);
-  return result == 0;
+bool SetPermissions(FileHandle file, std::uint32_t permissions) {
+  return ::fchmod(Fd(file), static_cast<mode_t>(permissions & 07777)) == 0;
+}
+
+bool RenameOver(const std::string &from, const std::string &to) {
+  return IsUsablePath(from) && IsUsablePath(to) &&
+         ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 FileHandle OpenForAppend(const std::string &path) {
@@ -163,6 +164,121 @@ FileIdentity IdentityOfPath(const std::string &path) {
   return {static_cast<std::uint64_t>(st.st_dev),
           static_cast<std::uint64_t>(st.st_ino), true};
 }
+
+namespace {
+
+PathInfo InfoOfStat(const struct stat &st) {
+  PathInfo info;
+  info.kind = S_ISREG(st.st_mode)   ? FileKind::Regular
+              : S_ISDIR(st.st_mode) ? FileKind::Directory
+                                    : FileKind::Other;
+  info.identity = {static_cast<std::uint64_t>(st.st_dev),
+                   static_cast<std::uint64_t>(st.st_ino), true};
+  info.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
+  info.characterDevice = S_ISCHR(st.st_mode);
+  return info;
+}
+
+} // namespace
+
+PathInfo InfoOfPath(const std::string &path) {
+  struct stat st;
+  if (!IsUsablePath(path) || ::stat(path.c_str(), &st) != 0)
+    return {};
+  return InfoOfStat(st);
+}
+
+PathInfo InfoOfStandardStream(int stream) {
+  struct stat st;
+  if (::fstat(stream, &st) != 0)
+    return {};
+  return InfoOfStat(st);
+}
+
+std::string FinalPath(const std::string &path) {
+  if (!IsUsablePath(path))
+    return path;
+  std::string current = path;
+  // As many links as the system itself follows before it gives up (ELOOP).
+  for (int links = 0; links < 40; ++links) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+      return current;
+    std::vector<char> target(static_cast<std::size_t>(st.st_size) + 2);
+    ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= target.size())
+      return current;
+    std::string next(target.data(), static_cast<std::size_t>(n));
+    if (next[0] != '/') {
+      std::size_t slash = current.rfind('/');
+      next = (slash == std::string::npos ? std::string() : current.substr(0, slash + 1)) + next;
+    }
+    current = next;
+  }
+  return current;
+}
+
+namespace {
+
+/// The file RemoveOnInterrupt names, in storage a signal handler may read.
+char g_InterruptPath[4096];
+volatile sig_atomic_t g_HaveInterruptPath = 0;
+
+constexpr int kStopSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
+
+extern "C" void StopOnSignal(int signal) {
+  if (g_HaveInterruptPath)
+    ::unlink(g_InterruptPath);
+  // End as the signal would have ended the process.
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+void InstallStopHandlers() {
+  for (int signal : kStopSignals) {
+    struct sigaction previous;
+    // A signal ignored by whoever started the program (nohup, a
+    // background job) stays ignored.
+    if (::sigaction(signal, nullptr, &previous) != 0 ||
+        previous.sa_handler == SIG_IGN)
+      continue;
+    struct sigaction action = {};
+    action.sa_handler = StopOnSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+} // namespace
+
+void PrepareProcess() {
+  // fcntl fails with EBADF on a closed descriptor; open() takes the lowest
+  // free one, which is exactly that one.
+  for (int stream = 0; stream <= 2; ++stream)
+    if (::fcntl(stream, F_GETFD) < 0 && errno == EBADF)
+      ::open("/dev/null", O_RDWR);
+  ::signal(SIGXFSZ, SIG_IGN);
+}
+
+void RemoveOnInterrupt(const std::string &path) {
+  static bool installed = false;
+  if (!installed) {
+    InstallStopHandlers();
+    installed = true;
+  }
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  ::sigprocmask(SIG_BLOCK, &all, &previous);
+  g_HaveInterruptPath = 0;
+  if (!path.empty() && path.size() < sizeof g_InterruptPath) {
+    std::memcpy(g_InterruptPath, path.c_str(), path.size() + 1);
+    g_HaveInterruptPath = 1;
+  }
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(::getpid()); }
 
 FileIdentity IdentityOfFile(FileHandle file) {
   struct stat st;

@@ -36,21 +36,21 @@ FileHandle OpenForRead(const std::string &path) {
                              nullptr));
 }
 
-FileHandle OpenForRewrite(const std::string &path) {
+FileHandle CreateNewFile(const std::string &path) {
   if (!IsUsablePath(path))
     return kNoFile;
-  return FromWin(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
+  // Shared for deletion, so that the console handler can remove the file
+  // while it is open.
+  return FromWin(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool SetFileSize(FileHandle file, std::uint64_t size) {
-  if (size > static_cast<std::uint64_t>(INT64_MAX))
-    return false;
-  LARGE_INTEGER at = {};
-  at.QuadPart = static_cast<LONGLONG>(size);
-  return SetFilePointerEx(Win(file), at, nullptr, FILE_BEGIN) != 0 &&
-         SetEndOfFile(Win(file)) != 0;
+bool SetPermissions(FileHandle, std::uint32_t) { return true; }
+
+bool RenameOver(const std::string &from, const std::string &to) {
+  return IsUsablePath(from) && IsUsablePath(to) &&
+         MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 FileHandle OpenForAppend(const std::string &path) {
@@ -179,6 +179,83 @@ FileIdentity IdentityOfPath(const std::string &path) {
   CloseHandle(handle);
   return identity;
 }
+
+PathInfo InfoOfPath(const std::string &path) {
+  if (!IsUsablePath(path))
+    return {};
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return {};
+  PathInfo info;
+  info.identity = IdentityOfPath(path);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    info.kind = FileKind::Directory;
+    return info;
+  }
+  // Devices such as NUL have attributes too; only a disk file is regular.
+  HANDLE handle = CreateFileA(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  DWORD type = handle != INVALID_HANDLE_VALUE ? GetFileType(handle) : FILE_TYPE_DISK;
+  if (handle != INVALID_HANDLE_VALUE)
+    CloseHandle(handle);
+  info.kind = type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
+  info.characterDevice = type == FILE_TYPE_CHAR;
+  return info;
+}
+
+PathInfo InfoOfStandardStream(int stream) {
+  HANDLE handle = GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  PathInfo info;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+    return info;
+  DWORD type = GetFileType(handle);
+  info.kind = type == FILE_TYPE_DISK ? FileKind::Regular : FileKind::Other;
+  info.characterDevice = type == FILE_TYPE_CHAR;
+  info.identity = IdentityOfFile(FromWin(handle));
+  return info;
+}
+
+std::string FinalPath(const std::string &path) { return path; }
+
+namespace {
+
+/// The file RemoveOnInterrupt names. The console handler runs on a thread
+/// of its own, so the name is handed over under a lock.
+CRITICAL_SECTION g_InterruptLock;
+std::string g_InterruptPath;
+
+BOOL WINAPI StopOnConsoleEvent(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ||
+      event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT ||
+      event == CTRL_SHUTDOWN_EVENT) {
+    EnterCriticalSection(&g_InterruptLock);
+    if (!g_InterruptPath.empty())
+      DeleteFileA(g_InterruptPath.c_str());
+    LeaveCriticalSection(&g_InterruptLock);
+  }
+  return FALSE; // and the process ends as it would have
+}
+
+} // namespace
+
+void PrepareProcess() {
+  static bool prepared = false;
+  if (prepared)
+    return;
+  prepared = true;
+  InitializeCriticalSection(&g_InterruptLock);
+  SetConsoleCtrlHandler(StopOnConsoleEvent, TRUE);
+}
+
+void RemoveOnInterrupt(const std::string &path) {
+  PrepareProcess();
+  EnterCriticalSection(&g_InterruptLock);
+  g_InterruptPath = path;
+  LeaveCriticalSection(&g_InterruptLock);
+}
+
+std::uint32_t ProcessId() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
 
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);

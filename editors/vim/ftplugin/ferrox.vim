@@ -15,8 +15,7 @@ setlocal formatoptions-=t formatoptions+=croql
 " % jumps between ifdef/ifndef, else and endif, and namespace and end
 " (with the matchit plugin).
 let b:match_ignorecase = 1
-let b:match_words = '^\s*\<ifn\=def\>:^\s*\<else\>:^\s*\<endif\>,'
-      \ . '\%(^\s*\%(\h\w*\s*:\s*\)\=\)\@<=\<namespace\>:\%(^\s*\%(\h\w*\s*:\s*\)\=\)\@<=\<end\>'
+let b:match_words = '^\s*\<ifn\=def\>:^\s*\<else\>:^\s*\<endif\>,\<namespace\>:\<end\>'
 
 let b:undo_ftplugin = 'setlocal commentstring< comments< iskeyword< formatoptions<'
       \ . ' | unlet! b:match_ignorecase b:match_words'

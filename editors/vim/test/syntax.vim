@@ -1,9 +1,11 @@
 " syntax.vim - The shipped examples ($FERROX_EXAMPLES) are detected as
 " ferrox sources and highlighted without error: no byte of them is shown as
-" an error, and a few words of each get their expected group.
+" an error, and a few words of each get their expected group. "%" pairs
+" ifndef with endif and namespace with end.
 
 filetype plugin on
 syntax on
+packadd matchit
 
 " [file, pattern, group]: the group at the start of the first match.
 let s:spots = [
@@ -58,6 +60,13 @@ for s:path in s:files
             \ s:name . ': ' . s:pattern)
     endif
   endfor
+endfor
+
+for [s:from, s:to] in [['^ifndef', '^endif'], ['^namespace', '^end$']]
+  execute 'edit' fnameescape($FERROX_EXAMPLES . '/console.tvh')
+  call cursor(search(s:from, 'w'), 1)
+  normal %
+  call assert_equal(search(s:to, 'nw'), line('.'), '% from ' . s:from)
 endfor
 
 call luaeval('io.stdout:write(_A .. "\n")', empty(v:errors)

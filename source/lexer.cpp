@@ -174,7 +174,11 @@ std::size_t DecodeEscape(std::string_view text, std::size_t at) {
     ++end;
   if (end > digitsStart) {
     std::string_view digits = text.substr(digitsStart, end - digitsStart);
-    std::int64_t value = hex ? static_cast<std::int64_t>(ParseHex(digits))
+    // Hexadecimal digits are read in wrapping 32-bit arithmetic, so a long
+    // run could wrap back into range: more than two significant digits are
+    // too many. Decimal digits saturate.
+    std::size_t significant = digits.size() - std::min(digits.size(), digits.find_first_not_of('0'));
+    std::int64_t value = hex ? (significant > 2 ? 256 : static_cast<std::int64_t>(ParseHex(digits)))
                              : static_cast<std::int64_t>(ParseLong(digits));
     if (value >= 0 && value <= 255) {
       g_StringText += static_cast<char>(value);

@@ -220,6 +220,11 @@ Ferrox::Child Ferrox::Start(const std::string &program,
     if (chdir(m_Work.c_str()) != 0)
       _exit(127);
     if (m_FileSizeLimit != 0) {
+      // ferrox ignores SIGXFSZ itself, so that a write past the limit fails
+      // instead of ending it; a Windows program run by wine knows no such
+      // signal, and wine's own process must ignore it.
+      if (WindowsTarget())
+        signal(SIGXFSZ, SIG_IGN);
       struct rlimit limit = {static_cast<rlim_t>(m_FileSizeLimit),
                              static_cast<rlim_t>(m_FileSizeLimit)};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0)

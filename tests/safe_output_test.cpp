@@ -52,11 +52,6 @@ protected:
       text += "data4u 1, 2, 3, 4\n";
     Write(name, text + tail);
   }
-
-  static void SkipOnWindows() {
-    if (WindowsTarget())
-      GTEST_SKIP() << "POSIX files, signals and limits";
-  }
 };
 
 TEST_F(SafeOutput, SwappedArgumentsLeaveTheSourceByteForByte) {
@@ -87,7 +82,8 @@ TEST_F(SafeOutput, AFailureAfterTheFirstBytesLeavesTheEarlierImage) {
 }
 
 TEST_F(SafeOutput, AStoppedBuildLeavesTheEarlierImageAndNoTemporaryFile) {
-  SkipOnWindows();
+  if (WindowsTarget())
+    GTEST_SKIP() << "POSIX files, signals and limits";
   WriteLargeProgram("big.src", 3'000'000);
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
     Write("out.img", "earlier image");
@@ -99,7 +95,8 @@ TEST_F(SafeOutput, AStoppedBuildLeavesTheEarlierImageAndNoTemporaryFile) {
 }
 
 TEST_F(SafeOutput, TheDestinationKeepsItsModeAndLinksTheirTargets) {
-  SkipOnWindows();
+  if (WindowsTarget())
+    GTEST_SKIP() << "POSIX files, signals and limits";
   Write("prog.src", "data1u 1\n");
   Write("out.img", "earlier");
   fs::permissions(WorkDir() + "out.img", fs::perms(0640));
@@ -143,7 +140,8 @@ TEST_F(SafeOutput, TheDestinationKeepsItsModeAndLinksTheirTargets) {
 }
 
 TEST_F(SafeOutput, AFileSizeLimitIsAWriteErrorAndClosedOutputIsNoFile) {
-  SkipOnWindows();
+  if (WindowsTarget())
+    GTEST_SKIP() << "POSIX files, signals and limits";
   Write("out.img", "earlier image");
   LimitFileSize(1 << 20);
   RunResult limited = Assemble("reserve 2000000\ndata1u 1\n");

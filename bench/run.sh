@@ -9,6 +9,8 @@
 # GNU as, yasm) are skipped with a note.
 #
 #   bench/run.sh            the full benchmark (five to ten minutes)
+#   bench/run.sh --baseline REV   also builds commit REV and runs it beside
+#                           this one on the data and full-language programs
 #   bench/run.sh --quick    smaller inputs and three repetitions
 #   bench/run.sh --help     every option
 set -euo pipefail
@@ -28,6 +30,7 @@ quick=0
 run_scaling=1
 run_stress=1
 warmup=1
+baseline=""
 last_key=""
 
 usage() {
@@ -51,6 +54,9 @@ usage: bench/run.sh [options]
   --no-stress      leave out the stress inputs
   --no-warmup      time every run, without an untimed run of the same
                    command just before it
+  --baseline REV   build commit REV of this repository as well and run it in
+                   turn with this build on the data and full-language
+                   programs (same inputs, alternating runs), then compare
 EOF
 }
 
@@ -69,6 +75,7 @@ while [ $# -gt 0 ]; do
     --no-scaling) run_scaling=0 ;;
     --no-stress) run_stress=0 ;;
     --no-warmup) warmup=0 ;;
+    --baseline) baseline=$2; shift ;;
     -h|--help) usage; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -247,6 +254,28 @@ if ! { cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DFERROX_TESTS=OF
   exit 1
 fi
 ferrox="$build/ferrox"
+if [ -n "$baseline" ]; then
+  # The baseline's own sources, built the same way in a folder of its own;
+  # the inputs and the timer are this build's, so only ferrox differs.
+  base_rev=$(git -C "$repo" rev-parse --short "$baseline^{commit}") || {
+    echo "run.sh: $baseline is not a commit of this repository" >&2
+    exit 2
+  }
+  base_src="$scratch/baseline-src"
+  base_build="$scratch/baseline-build"
+  mkdir -p "$base_src"
+  if ! { git -C "$repo" archive "$base_rev" | tar -x -C "$base_src" &&
+         cmake -S "$base_src" -B "$base_build" -DCMAKE_BUILD_TYPE=Release \
+           -DFERROX_TESTS=OFF -DFERROX_EDITORS=OFF &&
+         cmake --build "$base_build" -j "$jobs" --target ferrox
+       } >"$scratch/logs/baseline-build.log" 2>&1; then
+    echo "the baseline's build failed; the end of its output:" >&2
+    tail -n 30 "$scratch/logs/baseline-build.log" >&2
+    exit 1
+  fi
+  base_ferrox="$base_build/ferrox"
+  echo "baseline:  $base_rev, built in $base_build"
+fi
 gen="$build/bench/ferrox_bench_gen"
 timer="$build/bench/ferrox_bench_time"
 cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null | head -n 1)
@@ -324,7 +353,13 @@ declare -A peer_command=(
 for ((rep = 1; rep <= reps; rep++)); do
   for ((i = 0; i < ferrox_runs; i++)); do
     run_once "ferrox-$data" "$ferrox" "$data.tvs" "$out/$data.img" -nodisk -nobootinfo
+    if [ -n "$baseline" ]; then
+      run_once "baseline-$data" "$base_ferrox" "$data.tvs" "$out/$data.base.img" -nodisk -nobootinfo
+    fi
     run_once "ferrox-full" "$ferrox" full.tvs "$out/full.img"
+    if [ -n "$baseline" ]; then
+      run_once "baseline-full" "$base_ferrox" full.tvs "$out/full.base.img"
+    fi
   done
   for peer in "${peers[@]}"; do
     # shellcheck disable=SC2086 # the command is split into its words
@@ -382,6 +417,28 @@ if measured ferrox-full; then
   echo "full-language / data program time: $(ratio "$full_s" "$ours_s")"
 else
   show_failure ferrox-full
+fi
+
+# ---------------------------------------------------------------------------
+if [ -n "$baseline" ]; then
+  section "This build against the baseline $base_rev (runs alternating, same inputs)"
+  printf '%-24s %10s %10s %10s %10s %10s %10s %8s\n' "program" "this s" "base s" \
+    "time x" "this MB" "base MB" "memory x" "image"
+  for program in "$data" full; do
+    this_s=$(seconds "ferrox-$program" || true)
+    base_s=$(seconds "baseline-$program" || true)
+    this_mb=$(megabytes "ferrox-$program" || true)
+    base_mb=$(megabytes "baseline-$program" || true)
+    image=$(if [ "$program" = full ]; then
+              same_bytes "$out/full.img" "$out/full.base.img"
+            else
+              same_bytes "$out/$data.img" "$out/$data.base.img"
+            fi)
+    printf '%-24s %10s %10s %10s %10s %10s %10s %8s\n' "$program" "$(fmt %.3f "$this_s")" \
+      "$(fmt %.3f "$base_s")" "$(ratio "$this_s" "$base_s")" "$(fmt %.1f "$this_mb")" \
+      "$(fmt %.1f "$base_mb")" "$(ratio "$this_mb" "$base_mb")" "$image"
+  done
+  echo "(x: this build / the baseline; image: both wrote the same bytes)"
 fi
 
 # ---------------------------------------------------------------------------

@@ -7,6 +7,8 @@
 #ifndef FERROX_UTIL_ARENA_H
 #define FERROX_UTIL_ARENA_H
 
+#include "util/platform.h"
+
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -16,19 +18,34 @@
 #include <string_view>
 #include <vector>
 
-/// A block of raw memory, owned.
+/// A block of raw memory, owned. Blocks of kLargeBlock bytes or more are
+/// aligned for huge pages (see platform::AllocateLarge).
 class CMemoryBlock {
 public:
   /// The usual block size of an arena.
   static constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
 
   explicit CMemoryBlock(std::size_t size)
-      : m_Data(std::make_unique_for_overwrite<std::uint8_t[]>(size)) {}
+      : m_Data(size >= kLargeBlock ? platform::AllocateLarge(size)
+                                   : static_cast<std::uint8_t *>(::operator new(size))),
+        m_Large(size >= kLargeBlock) {
+    if (m_Data == nullptr)
+      throw std::bad_alloc();
+  }
+  ~CMemoryBlock() {
+    if (m_Large)
+      platform::FreeLarge(m_Data);
+    else
+      ::operator delete(m_Data);
+  }
+  CMemoryBlock(const CMemoryBlock &) = delete;
+  CMemoryBlock &operator=(const CMemoryBlock &) = delete;
 
-  std::uint8_t *Data() const { return m_Data.get(); }
+  std::uint8_t *Data() const { return m_Data; }
 
 private:
-  std::unique_ptr<std::uint8_t[]> m_Data;
+  std::uint8_t *m_Data;
+  bool m_Large;
 };
 
 class CArena {

@@ -9,12 +9,21 @@
 #include "image/image_writer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+/// Scratch space of the commands, kept between lines so that it allocates
+/// nothing once grown: the bytes of one array value, a block of its
+/// copies, and the values of a skip command.
+struct CDataScratch {
+  std::string bytes;
+  std::string block;
+  std::vector<CParameter> skipValues;
+};
+CDataScratch g_Scratch;
 
 bool RequireValueMode(const CParameter &parameter) {
   if (parameter.mode == MODE_VALUE)
@@ -42,7 +51,7 @@ bool WriteRepeated(std::string_view pattern, std::int64_t count) {
     // Still materialises a pending zero fill, like every write.
     return WriteOutput(nullptr, 0);
   }
-  static std::string block;
+  std::string &block = g_Scratch.block;
   std::int64_t copies = std::max<std::int64_t>(
       1, static_cast<std::int64_t>((1 << 16) / pattern.size()));
   copies = std::min(copies, count);
@@ -58,15 +67,12 @@ bool WriteRepeated(std::string_view pattern, std::int64_t count) {
          WriteOutput(block.data(), static_cast<std::size_t>(count) * pattern.size());
 }
 
-/// The values of a skip command, kept between lines to avoid reallocation.
-std::vector<CParameter> g_SkipValues;
-
 /// Writes the value `repeat` times. Every repetition writes the same bytes,
 /// so they are written in blocks; a label's repeated uses are counted and
 /// share one fix-up record.
 bool WriteArray(std::int32_t kind, const CParameter &value,
                 std::int32_t repeat) {
-  static std::string bytes;
+  std::string &bytes = g_Scratch.bytes;
   if (kind == KIND_4I && value.first.kind == TOKEN_IDENTIFIER) {
     std::size_t fixups = g_LabelFixups.size();
     std::int32_t labelValue;
@@ -87,47 +93,13 @@ bool WriteArray(std::int32_t kind, const CParameter &value,
   return WriteRepeated(bytes, repeat);
 }
 
-} // namespace
-
-namespace {
-
-/// A decimal integer with an optional sign, the common form of a value, as
-/// the integer reader would convert it; false for every other form (other
-/// radixes, floats, long texts), which takes the general path.
-bool ReadPlainDecimal(std::string_view text, bool isSigned, std::uint64_t &bits) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-    negative = isSigned && text[0] == '-';
-    i = 1;
-  }
-  if (i == text.size() || text.size() - i > 18)
-    return false;
-  std::uint64_t value = 0;
-  for (; i < text.size(); ++i) {
-    unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
-    if (digit > 9)
-      return false;
-    value = value * 10 + digit;
-  }
-  bits = negative ? 0 - value : value;
-  return true;
-}
-
 /// Values of one data line collected for a single write.
 class CPendingBytes {
 public:
   bool Full() const { return m_Used > sizeof m_Bytes - 8; }
   void Append(std::uint64_t bits, int width) {
-    // The buffer keeps 8 bytes of room, so a whole word can be stored and
-    // only `width` bytes of it kept.
-    if constexpr (std::endian::native == std::endian::little) {
-      std::memcpy(m_Bytes + m_Used, &bits, 8);
-      m_Used += static_cast<std::size_t>(width);
-    } else {
-      for (int i = 0; i < width; ++i)
-        m_Bytes[m_Used++] = static_cast<unsigned char>(bits >> (8 * i));
-    }
+    for (int i = 0; i < width; ++i)
+      m_Bytes[m_Used++] = static_cast<unsigned char>(bits >> (8 * i));
   }
   bool Flush() {
     if (m_Used == 0)
@@ -144,35 +116,32 @@ private:
 
 } // namespace
 
+// data-command: "data" kind value {[","] value}
 bool CommandData(CSourceLine &line, std::int32_t kind) {
-  int width = 0;
-  bool isSigned = false;
-  bool integer = IntegerKindInfo(kind, width, isSigned);
+  const CValueKind &info = KindInfo(kind);
+  bool numeric = info.form == CValueKind::Integer || info.form == CValueKind::Float;
   CPendingBytes pending;
-  // Kept between lines: most data lines hold plain numbers only and need
-  // no parameter, and clearing one for every line costs.
-  static CParameter parameter;
   while (!line.AtEnd()) {
-    // Plain decimal numbers, by far the most common values, are converted
-    // here and written together; everything else goes through the general
-    // parameter reader, after the bytes before it.
-    if (integer) {
+    // A number, by far the most common value, is converted here and
+    // written together with its neighbours; everything else goes through
+    // the general parameter reader, after the bytes before it.
+    if (numeric) {
       CTokenList::Cursor start = line.GetCursor();
       AcceptSymbol(line, ',');
       if (!line.AtEnd() && line.CurrentKind() == TOKEN_NUMBER) {
         std::uint64_t bits;
-        if (ReadPlainDecimal(line.Current().text, isSigned, bits)) {
-          line.Advance();
-          pending.Append(bits, width);
-          if (pending.Full() && !pending.Flush())
-            return false;
-          continue;
-        }
+        if (!EncodeNumber(kind, line.Next(), bits))
+          return false;
+        pending.Append(bits, info.width);
+        if (pending.Full() && !pending.Flush())
+          return false;
+        continue;
       }
       line.SetCursor(start);
     }
     if (!pending.Flush())
       return false;
+    CParameter parameter;
     if (!ParseParameter(line, parameter) || !RequireValueMode(parameter))
       return false;
     if (!parameter.label.empty() && !DefineLabel(parameter.label))
@@ -212,14 +181,14 @@ bool CommandReserve(CSourceLine &line) {
 }
 
 bool CommandSkip(CSourceLine &line, std::int32_t kind) {
-  g_SkipValues.clear();
+  g_Scratch.skipValues.clear();
   std::uint64_t length = 0;
   while (!line.AtEnd()) {
     CParameter parameter;
     if (!ParseParameter(line, parameter) || !RequireValueMode(parameter))
       return false;
     length += ValueSize(kind, parameter);
-    g_SkipValues.push_back(parameter);
+    g_Scratch.skipValues.push_back(parameter);
   }
 
   // The head: an instruction with one direct operand, the data's length,
@@ -245,7 +214,7 @@ bool CommandSkip(CSourceLine &line, std::int32_t kind) {
       !WriteOutput(head + 2, headSize - 2))
     return false;
 
-  for (const CParameter &parameter : g_SkipValues) {
+  for (const CParameter &parameter : g_Scratch.skipValues) {
     if (!parameter.label.empty() && !DefineLabel(parameter.label))
       return false;
     if (!writeParameter(kind, MODE_VALUE, parameter))

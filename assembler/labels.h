@@ -1,38 +1,29 @@
-//===- assembler/labels.h - Labels and namespaces ---------------*- C++ -*-===//
+//===- assembler/labels.h - Label uses and patching -------------*- C++ -*-===//
 //
-// Labels name addresses and live in nested namespaces. A use before the
-// definition writes 0 and records a fix-up; PatchLabels writes the values
-// over those bytes once every line is assembled. Names are not
-// case-sensitive.
+// A label used before its definition reads as 0: the use writes four zero
+// bytes and records a fix-up, and once every line is assembled PatchLabels
+// looks the name up again, from the namespace of the use, and writes the
+// label's value over those bytes.
 //
 //===----------------------------------------------------------------------===//
 #ifndef FERROX_ASSEMBLER_LABELS_H
 #define FERROX_ASSEMBLER_LABELS_H
 
+#include "assembler/namespaces.h"
 #include "assembler/values.h"
-#include "util/chunked_vector.h"
-#include "source/token.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <vector>
-
-/// The open namespaces, outermost first, joined by "."; empty at the top.
-extern std::string g_Namespace;
-
-/// A defined label.
-struct CLabel {
-  std::int32_t value = 0;
-};
 
 /// One use of a label that was not defined at the time.
 struct CLabelFixup {
   /// The encoded tokens of the name as written (an identifier, or
   /// identifiers joined by "." symbols); they live as long as the lines.
   std::string_view tokens;
-  std::uint64_t position = 0;  ///< Where the 4-byte value belongs.
-  std::uint32_t nameSpace = 0; ///< The namespace of the use.
+  std::uint64_t position = 0; ///< Where the 4-byte value belongs.
+  NamespaceId nameSpace = kGlobalNamespace; ///< The namespace of the use.
   std::uint32_t fileId = 0;
   std::int32_t line = 0;
   /// Uses of the same label at `position`, `position + 4`, ... (an array
@@ -40,21 +31,11 @@ struct CLabelFixup {
   std::uint32_t repeat = 1;
 };
 
-/// The fix-ups in the order recorded; the list grows without copying.
-extern CChunkedVector<CLabelFixup> g_LabelFixups;
+/// The fix-ups in the order recorded.
+extern std::deque<CLabelFixup> g_LabelFixups;
 
-extern std::int32_t g_LabelsDefined;
 extern std::int32_t g_LabelsUsed;
 
-/// The "namespace" command: opens a named or made-up namespace.
-bool BeginNamespace(CSourceLine &line);
-/// The "end" command: closes the innermost namespace (error 902).
-bool EndNamespace(CSourceLine &line);
-
-/// Defines `name` in the current namespace at the offset counter (904).
-bool DefineLabel(std::string_view name);
-/// Looks `name` up from `nameSpace` outward; nullptr when not found.
-const CLabel *FindLabel(std::string_view nameSpace, std::string_view name);
 /// The value of a label use, or 0 with a fix-up recorded at the current
 /// output position.
 std::int32_t ReferenceLabel(const CParameter &parameter);
@@ -70,9 +51,8 @@ std::string TokensToPath(std::string_view encodedTokens);
 /// Writes every recorded fix-up's label value (error 905 for unknown ones).
 void PatchLabels();
 
-/// Empties the label table and the fix-up list.
-void ClearLabels();
-/// Resets all label state, the namespace path and the counters.
+/// Forgets the fix-ups, the namespaces and their labels, and sets the
+/// counters back to 0.
 void ResetLabels();
 
 #endif // FERROX_ASSEMBLER_LABELS_H

@@ -243,32 +243,6 @@ TEST_F(LabelsTest, LookupsAtAnyDepthFollowTheOutwardRule) {
   }
 }
 
-TEST_F(LabelsTest, EveryLabelIsFoundAfterItsIndexGrewManyTimes) {
-  // Indexes grow from a few slots by doubling; every growth places the
-  // earlier labels again from their remembered home slots.
-  constexpr int kCount = 70000;
-  for (int i = 0; i < kCount; ++i)
-    Define("Label" + std::to_string(i), i);
-  Open("Inner");
-  for (int i = 0; i < kCount; i += 7)
-    Define("Deep" + std::to_string(i), kCount + i);
-  Close();
-  for (int i = 0; i < kCount; i += 3)
-    ASSERT_EQ(ValueFrom("", "LABEL" + std::to_string(i)), i) << i;
-  for (int i = 0; i < kCount; i += 7) {
-    ASSERT_EQ(ValueFrom("inner", "deep" + std::to_string(i)), kCount + i) << i;
-    ASSERT_EQ(ValueFrom("", "Inner.Deep" + std::to_string(i)), kCount + i) << i;
-  }
-  EXPECT_EQ(ValueFrom("", "Label" + std::to_string(kCount)), -1);
-  EXPECT_EQ(ValueFrom("", "Deep0"), -1);
-  // A second definition is refused however large the index has grown.
-  m_Output.clear();
-  EXPECT_FALSE(DefineLabel("label69999"));
-  EXPECT_NE(m_Output.find("904: \"label69999\" label already defined"),
-            std::string::npos)
-      << m_Output;
-}
-
 TEST_F(LabelsTest, AUseFailedBeforeItsLabelExistedFindsItAfterwards) {
   auto use = [&](std::string_view qualifier, std::string_view name,
                  std::int32_t &value) {

@@ -76,8 +76,8 @@ Command FindCommand(std::string_view word, std::int32_t &kind) {
     prefix = 5;
   }
   if (family != Command::None) {
-    kind = KindFromSuffix(lower.substr(prefix));
-    if (kind != 0)
+    kind = FindValueKind(lower.substr(prefix));
+    if (kind != 0 && kind != KIND_X)
       return family;
   }
   for (const Keyword &keyword : kKeywords)
@@ -122,17 +122,6 @@ bool RunCommand(Command command, std::int32_t kind, CSourceLine &line) {
 
 } // namespace
 
-bool ReadLongLabelPrefix(CSourceLine &line, std::string_view &name) {
-  CTokenList::Cursor saved = line.GetCursor();
-  std::string_view identifier = line.Next().text;
-  if (AcceptSymbol(line, ':')) {
-    name = identifier;
-    return true;
-  }
-  line.SetCursor(saved);
-  return false;
-}
-
 void ReportLineError(int code, std::string_view message) {
   if (g_CurrentLine == nullptr) {
     ReportError(code, message);
@@ -148,7 +137,7 @@ bool CompileStatement() {
   line.Rewind();
 
   std::string_view label;
-  if (ReadLabelPrefix(line, label))
+  if (line.TakeIdentifierBefore(':', label))
     DefineLabel(label);
   if (line.AtEnd())
     return true;

@@ -6,33 +6,14 @@
 #include "assembler/statement.h"
 #include "image/image_writer.h"
 #include "util/numbers.h"
+#include "util/text.h"
 
 #include <bit>
-#include <cfloat>
 #include <cmath>
 #include <limits>
 #include <string>
 
 namespace {
-
-/// Width in bytes and signedness of the integer kinds.
-struct IntegerKind {
-  int bytes;
-  bool isSigned;
-};
-
-IntegerKind IntegerKindOf(std::int32_t kind) {
-  switch (kind) {
-  case KIND_1U: return {1, false};
-  case KIND_2U: return {2, false};
-  case KIND_4U: return {4, false};
-  case KIND_8U: return {8, false};
-  case KIND_1I: return {1, true};
-  case KIND_2I: return {2, true};
-  case KIND_4I: return {4, true};
-  default:      return {8, true};
-  }
-}
 
 int DigitValue(char c) {
   if (c >= '0' && c <= '9')
@@ -57,44 +38,6 @@ std::int64_t CharacterValue(const CToken &token) {
   return static_cast<std::int8_t>(token.text[0]);
 }
 
-/// The bits of an integer kind's value (the caller keeps the low bytes).
-bool ReadIntegerValue(const CParameter &parameter, IntegerKind kind,
-                      std::uint64_t &bits) {
-  const CToken &token = parameter.first;
-  if (IsCharacterValue(token)) {
-    bits = static_cast<std::uint64_t>(CharacterValue(token));
-    return true;
-  }
-  if (token.kind == TOKEN_NUMBER) {
-    if (std::optional<std::uint64_t> integer =
-            ParseInteger(token.text, kind.bytes, kind.isSigned)) {
-      bits = *integer;
-      return true;
-    }
-    bits = static_cast<std::uint64_t>(TruncateToInt64(ParseDouble(token.text)));
-    return true;
-  }
-  Expected(504, *g_CurrentLine);
-  return false;
-}
-
-bool ReadFloatValue(const CParameter &parameter, double &value) {
-  const CToken &token = parameter.first;
-  if (IsCharacterValue(token)) {
-    value = static_cast<double>(CharacterValue(token));
-    return true;
-  }
-  if (token.kind == TOKEN_NUMBER) {
-    if (std::optional<std::uint64_t> integer = ParseInteger(token.text, 8, true))
-      value = static_cast<double>(static_cast<std::int64_t>(*integer));
-    else
-      value = ParseDouble(token.text);
-    return true;
-  }
-  Expected(504, *g_CurrentLine);
-  return false;
-}
-
 void AppendLittleEndian(std::string &bytes, std::uint64_t bits, int width) {
   for (int i = 0; i < width; ++i)
     bytes.push_back(static_cast<char>(bits >> (8 * i)));
@@ -107,120 +50,20 @@ bool WriteLittleEndian(std::uint64_t bits, int width) {
   return WriteOutput(buffer, static_cast<std::size_t>(width));
 }
 
-/// Scratch space for the bytes of one value.
+/// The bytes of one value, kept between values so that writing a string
+/// allocates nothing once it has grown.
 std::string g_ValueBytes;
 
 } // namespace
 
-namespace {
-
-/// The bits and width of a numeric kind's value; false for other kinds and
-/// when the value cannot be read.
-bool EncodeNumber(std::int32_t kind, const CParameter &parameter,
-                  std::uint64_t &bits, int &width) {
-  switch (kind) {
-  case KIND_1U:
-  case KIND_2U:
-  case KIND_4U:
-  case KIND_8U:
-  case KIND_1I:
-  case KIND_2I:
-  case KIND_4I:
-  case KIND_8I: {
-    IntegerKind integer = IntegerKindOf(kind);
-    width = integer.bytes;
-    return ReadIntegerValue(parameter, integer, bits);
-  }
-  case KIND_4F: {
-    double value;
-    if (!ReadFloatValue(parameter, value))
-      return false;
-    bits = std::bit_cast<std::uint32_t>(DoubleToFloat(value));
-    width = 4;
-    return true;
-  }
-  case KIND_8F: {
-    double value;
-    if (!ReadFloatValue(parameter, value))
-      return false;
-    bits = std::bit_cast<std::uint64_t>(value);
-    width = 8;
-    return true;
-  }
-  default:
-    return false;
-  }
+ValueKind FindValueKind(std::string_view name) {
+  for (std::int32_t kind = KIND_1U; kind <= KIND_X; ++kind)
+    if (EqualsNoCase(name, kValueKinds[kind].name))
+      return static_cast<ValueKind>(kind);
+  return static_cast<ValueKind>(0);
 }
 
-bool IsNumericKind(std::int32_t kind) { return kind >= KIND_1U && kind <= KIND_8F; }
-
-} // namespace
-
-bool EncodeDirectValue(std::int32_t kind, const CParameter &parameter,
-                       std::string &bytes) {
-  bytes.clear();
-  if (IsNumericKind(kind)) {
-    std::uint64_t bits;
-    int width;
-    if (!EncodeNumber(kind, parameter, bits, width))
-      return false;
-    AppendLittleEndian(bytes, bits, width);
-    return true;
-  }
-  switch (kind) {
-  case KIND_0S:
-  case KIND_1S:
-  case KIND_2S:
-  case KIND_4S:
-  case KIND_NS: {
-    const CToken &token = parameter.first;
-    if (token.kind != TOKEN_STRING) {
-      Expected(500, *g_CurrentLine);
-      return false;
-    }
-    if (kind == KIND_1S || kind == KIND_2S || kind == KIND_4S)
-      AppendLittleEndian(bytes, token.text.size(),
-                         kind == KIND_1S ? 1 : kind == KIND_2S ? 2 : 4);
-    bytes.append(token.text);
-    if (kind == KIND_0S)
-      bytes.push_back('\0');
-    return true;
-  }
-  default:
-    ReportLineError(901, "Cannot write \"x\" type parameter as a direct value "
-                         "(addressing mode 1)");
-    return false;
-  }
-}
-
-ValueKind KindFromSuffix(std::string_view suffix) {
-  if (suffix.size() != 2)
-    return static_cast<ValueKind>(0);
-  switch (suffix[0]) {
-  case '1':
-    return suffix[1] == 'u' ? KIND_1U : suffix[1] == 'i' ? KIND_1I
-                              : suffix[1] == 's' ? KIND_1S : ValueKind(0);
-  case '2':
-    return suffix[1] == 'u' ? KIND_2U : suffix[1] == 'i' ? KIND_2I
-                              : suffix[1] == 's' ? KIND_2S : ValueKind(0);
-  case '4':
-    return suffix[1] == 'u'   ? KIND_4U
-           : suffix[1] == 'i' ? KIND_4I
-           : suffix[1] == 'f' ? KIND_4F
-           : suffix[1] == 's' ? KIND_4S
-                              : ValueKind(0);
-  case '8':
-    return suffix[1] == 'u' ? KIND_8U : suffix[1] == 'i' ? KIND_8I
-                              : suffix[1] == 'f' ? KIND_8F : ValueKind(0);
-  case '0':
-    return suffix[1] == 's' ? KIND_0S : ValueKind(0);
-  case 'n':
-    return suffix[1] == 's' ? KIND_NS : ValueKind(0);
-  default:
-    return ValueKind(0);
-  }
-}
-
+// integer: ["+" | "-"] ( "0x" hex-digits | digits ["b" | "o" | "d" | "h"] )
 std::optional<std::uint64_t> ParseInteger(std::string_view text, int bytes,
                                           bool isSigned) {
   if (text.empty())
@@ -233,29 +76,37 @@ std::optional<std::uint64_t> ParseInteger(std::string_view text, int bytes,
       return std::nullopt;
   }
   std::uint64_t radix = 10;
+  char last = AsciiLower(text.back());
   if (text.size() >= 2 && text[0] == '0' && AsciiLower(text[1]) == 'x') {
     radix = 16;
     text.remove_prefix(2);
-  } else {
-    switch (AsciiLower(text.back())) {
-    case 'b': radix = 2; text.remove_suffix(1); break;
-    case 'o': radix = 8; text.remove_suffix(1); break;
-    case 'd': radix = 10; text.remove_suffix(1); break;
-    case 'h': radix = 16; text.remove_suffix(1); break;
-    default: break;
-    }
+  } else if (last == 'b' || last == 'o' || last == 'd' || last == 'h') {
+    radix = last == 'b' ? 2 : last == 'o' ? 8 : last == 'd' ? 10 : 16;
+    text.remove_suffix(1);
   }
   if (text.empty())
     return std::nullopt;
   // Unsigned arithmetic wraps exactly like the target width once the low
   // bytes are kept, so one 64-bit accumulator serves every width.
   std::uint64_t result = 0;
-  for (char c : text) {
-    std::uint64_t digit = static_cast<std::uint64_t>(DigitValue(c));
-    if (digit >= radix)
-      return std::nullopt;
-    result = negative ? result * radix - digit : result * radix + digit;
+  if (radix == 10) {
+    // Decimal digits, by far the most common, with a constant multiplier.
+    for (char c : text) {
+      std::uint64_t digit = static_cast<unsigned char>(c - '0');
+      if (digit > 9)
+        return std::nullopt;
+      result = result * 10 + digit;
+    }
+  } else {
+    for (char c : text) {
+      std::uint64_t digit = static_cast<std::uint64_t>(DigitValue(c));
+      if (digit >= radix)
+        return std::nullopt;
+      result = result * radix + digit;
+    }
   }
+  if (negative)
+    result = 0 - result;
   if (bytes < 8)
     result &= (std::uint64_t{1} << (8 * bytes)) - 1;
   return result;
@@ -271,12 +122,76 @@ std::int64_t TruncateToInt64(double value) {
   return static_cast<std::int64_t>(value);
 }
 
+bool EncodeNumber(std::int32_t kind, const CToken &token, std::uint64_t &bits) {
+  const CValueKind &info = KindInfo(kind);
+  // A one-character string is its character code; an integer kind reads a
+  // number that is no valid integer as a float and truncates it.
+  std::optional<std::uint64_t> integer;
+  double real = 0;
+  if (IsCharacterValue(token)) {
+    integer = static_cast<std::uint64_t>(CharacterValue(token));
+  } else if (token.kind == TOKEN_NUMBER) {
+    bool isSigned = info.form == CValueKind::Float || info.isSigned;
+    integer = ParseInteger(token.text, info.form == CValueKind::Float ? 8 : info.width,
+                           isSigned);
+    if (!integer)
+      real = ParseDouble(token.text);
+  } else {
+    Expected(504, *g_CurrentLine);
+    return false;
+  }
+  if (info.form == CValueKind::Integer) {
+    bits = integer ? *integer : static_cast<std::uint64_t>(TruncateToInt64(real));
+    return true;
+  }
+  if (integer)
+    real = static_cast<double>(static_cast<std::int64_t>(*integer));
+  bits = info.width == 4 ? std::bit_cast<std::uint32_t>(DoubleToFloat(real))
+                         : std::bit_cast<std::uint64_t>(real);
+  return true;
+}
+
+bool EncodeDirectValue(std::int32_t kind, const CParameter &parameter,
+                       std::string &bytes) {
+  bytes.clear();
+  const CValueKind &info = KindInfo(kind);
+  switch (info.form) {
+  case CValueKind::Integer:
+  case CValueKind::Float: {
+    std::uint64_t bits;
+    if (!EncodeNumber(kind, parameter.first, bits))
+      return false;
+    AppendLittleEndian(bytes, bits, info.width);
+    return true;
+  }
+  case CValueKind::String: {
+    const CToken &token = parameter.first;
+    if (token.kind != TOKEN_STRING) {
+      Expected(500, *g_CurrentLine);
+      return false;
+    }
+    AppendLittleEndian(bytes, token.text.size(), info.width);
+    bytes.append(token.text);
+    if (info.terminated)
+      bytes.push_back('\0');
+    return true;
+  }
+  case CValueKind::None:
+    break;
+  }
+  ReportLineError(901, "Cannot write \"x\" type parameter as a direct value "
+                       "(addressing mode 1)");
+  return false;
+}
+
+// parameter: [","] [identifier ":"] {"&" | "^" | "*"} value
+// value:     identifier {"." identifier} | number | string | symbol
 bool ParseParameter(CSourceLine &line, CParameter &parameter) {
   parameter.mode = MODE_NONE;
   parameter.label = std::string_view();
   AcceptSymbol(line, ',');
   std::string_view label;
-  if (ReadLabelPrefix(line, label))
+  if (line.TakeIdentifierBefore(':', label))
     parameter.label = label;
   for (;;) {
     std::int32_t mode = line.AtSymbol('&')   ? MODE_VALUE
@@ -320,7 +235,7 @@ bool ReadInt32(const CParameter &parameter, std::int32_t &value,
     return ReferenceDefinedLabel(parameter, value);
   }
   std::uint64_t bits;
-  if (!ReadIntegerValue(parameter, {4, true}, bits))
+  if (!EncodeNumber(KIND_4I, parameter.first, bits))
     return false;
   value = static_cast<std::int32_t>(static_cast<std::uint32_t>(bits));
   return true;
@@ -337,71 +252,39 @@ bool ReadStringParameter(const CParameter &parameter, std::string_view &text) {
 
 bool writeParameter(std::int32_t kind, std::int32_t mode,
                     const CParameter &parameter) {
-  if (mode == MODE_VALUE) {
-    // A "4i" value may name a label, whose use is counted and may leave a
-    // fix-up at the current output position.
-    if (kind == KIND_4I && parameter.first.kind == TOKEN_IDENTIFIER) {
-      std::int32_t value;
-      if (!ReadInt32(parameter, value))
-        return false;
-      return WriteLittleEndian(static_cast<std::uint32_t>(value), 4);
-    }
-    if (IsNumericKind(kind)) {
-      std::uint64_t bits;
-      int width;
-      return EncodeNumber(kind, parameter, bits, width) &&
-             WriteLittleEndian(bits, width);
-    }
-    if (!EncodeDirectValue(kind, parameter, g_ValueBytes))
-      return false;
-    // Length-prefixed strings write the prefix first and stop if it fails.
-    if (kind == KIND_1S || kind == KIND_2S || kind == KIND_4S) {
-      std::size_t prefix = kind == KIND_1S ? 1 : kind == KIND_2S ? 2 : 4;
-      if (!WriteOutput(g_ValueBytes.data(), prefix))
-        return false;
-      return WriteOutput(g_ValueBytes.data() + prefix,
-                         g_ValueBytes.size() - prefix);
-    }
-    return WriteOutput(g_ValueBytes.data(), g_ValueBytes.size());
-  }
-  if (mode == MODE_CARET || mode == MODE_STAR) {
+  // Modes 2 and 3, and a "4i" value that names a label, are 4-byte values
+  // that may be label uses, counted and perhaps left as fix-ups at the
+  // current output position.
+  if (mode == MODE_CARET || mode == MODE_STAR ||
+      (mode == MODE_VALUE && kind == KIND_4I &&
+       parameter.first.kind == TOKEN_IDENTIFIER)) {
     std::int32_t value;
     if (!ReadInt32(parameter, value))
       return false;
     return WriteLittleEndian(static_cast<std::uint32_t>(value), 4);
   }
-  ReportLineError(700,
-                  "Internal error: invalid addressing mode in writeParameter()");
-  return false;
+  if (mode != MODE_VALUE) {
+    ReportLineError(700,
+                    "Internal error: invalid addressing mode in writeParameter()");
+    return false;
+  }
+  const CValueKind &info = KindInfo(kind);
+  if (info.form == CValueKind::Integer || info.form == CValueKind::Float) {
+    std::uint64_t bits;
+    return EncodeNumber(kind, parameter.first, bits) &&
+           WriteLittleEndian(bits, info.width);
+  }
+  if (!EncodeDirectValue(kind, parameter, g_ValueBytes))
+    return false;
+  // A length prefix is written on its own first, and the string stops if
+  // it fails.
+  return WriteOutput(g_ValueBytes.data(), info.width) &&
+         WriteOutput(g_ValueBytes.data() + info.width, g_ValueBytes.size() - info.width);
 }
 
 std::uint64_t ValueSize(std::int32_t kind, const CParameter &parameter) {
-  std::uint64_t length = parameter.first.text.size();
-  switch (kind) {
-  case KIND_1U:
-  case KIND_1I:
-    return 1;
-  case KIND_2U:
-  case KIND_2I:
-    return 2;
-  case KIND_4U:
-  case KIND_4I:
-  case KIND_4F:
-    return 4;
-  case KIND_8U:
-  case KIND_8I:
-  case KIND_8F:
-    return 8;
-  case KIND_0S:
-  case KIND_1S:
-    return length + 1;
-  case KIND_2S:
-    return length + 2;
-  case KIND_4S:
-    return length + 4;
-  case KIND_NS:
-    return length;
-  default:
-    return 0;
-  }
+  const CValueKind &info = KindInfo(kind);
+  if (info.form != CValueKind::String)
+    return info.width;
+  return parameter.first.text.size() + info.width + (info.terminated ? 1 : 0);
 }

@@ -11,6 +11,7 @@
 #include "source/token.h"
 
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,19 +36,48 @@ enum ValueKind : std::int32_t {
   KIND_X, ///< No direct form: instruction parameters written as addresses.
 };
 
-/// Width in bytes and signedness of an integer kind ("1u" to "8i"); false
-/// for the other kinds.
-inline bool IntegerKindInfo(std::int32_t kind, int &bytes, bool &isSigned) {
-  static constexpr int kWidths[] = {1, 2, 4, 8};
-  if (kind < KIND_1U || kind > KIND_8I)
-    return false;
-  bytes = kWidths[(kind - KIND_1U) % 4];
-  isSigned = kind >= KIND_1I;
-  return true;
+/// What a value kind writes in addressing mode 1.
+struct CValueKind {
+  /// The suffix of the data commands and the parameter kind of the
+  /// instruction definition file.
+  std::string_view name;
+  enum Form : std::uint8_t { None, Integer, Float, String } form = None;
+  /// Bytes of a number; of a string's length prefix (0 for none).
+  std::uint8_t width = 0;
+  bool isSigned = false;
+  /// A string followed by a zero byte ("0s").
+  bool terminated = false;
+};
+
+/// The kinds, indexed by ValueKind; entry 0 stands for no kind.
+inline constexpr CValueKind kValueKinds[] = {
+    {},
+    {"1u", CValueKind::Integer, 1},
+    {"2u", CValueKind::Integer, 2},
+    {"4u", CValueKind::Integer, 4},
+    {"8u", CValueKind::Integer, 8},
+    {"1i", CValueKind::Integer, 1, true},
+    {"2i", CValueKind::Integer, 2, true},
+    {"4i", CValueKind::Integer, 4, true},
+    {"8i", CValueKind::Integer, 8, true},
+    {"4f", CValueKind::Float, 4},
+    {"8f", CValueKind::Float, 8},
+    {"0s", CValueKind::String, 0, false, true},
+    {"1s", CValueKind::String, 1},
+    {"2s", CValueKind::String, 2},
+    {"4s", CValueKind::String, 4},
+    {"ns", CValueKind::String, 0},
+    {"x", CValueKind::None, 0},
+};
+static_assert(std::size(kValueKinds) == KIND_X + 1, "one entry per kind");
+
+/// The entry of `kind`, or of no kind for a code out of range.
+constexpr const CValueKind &KindInfo(std::int32_t kind) {
+  return kValueKinds[kind >= KIND_1U && kind <= KIND_X ? kind : 0];
 }
 
-/// The kind named by a suffix such as "4i" or "ns" (exact lower case), or 0.
-ValueKind KindFromSuffix(std::string_view suffix);
+/// The kind named `name` in any letter case ("4i", "NS", "x"), or 0.
+ValueKind FindValueKind(std::string_view name);
 
 enum AddressingMode : std::int32_t {
   MODE_NONE = 0,  ///< Only while parsing: no symbol seen yet.
@@ -75,6 +105,11 @@ bool ParseParameter(CSourceLine &line, CParameter &parameter);
 /// Writes the parameter's value in `kind` and `mode` to the image.
 bool writeParameter(std::int32_t kind, std::int32_t mode,
                     const CParameter &parameter);
+
+/// The bits of a value of the numeric kind `kind` ("1u" to "8f") read from
+/// `token`, to be written in the kind's width (error 504 when the token is
+/// neither a number nor a one-character string).
+bool EncodeNumber(std::int32_t kind, const CToken &token, std::uint64_t &bits);
 
 /// The bytes of a direct (mode 1) value of `kind`, without writing them. A
 /// "4i" identifier is a label use and must go through ReadInt32 instead.

@@ -39,10 +39,9 @@ bool g_Assembling = false;
 /// first, so that the error and the report can still be printed.
 void FailForMemory() {
   DeleteDestinationFile();
-  g_SourceLines.Clear();
   ResetSourceLines();
   ClearMacros();
-  ClearLabels();
+  g_LabelFixups.clear();
   try {
     ReportError(701, "Not enough memory for this build");
     if (g_Assembling)
@@ -93,7 +92,6 @@ bool AssembleAndFinish(bool noDisk, bool noBootInfo) {
   // what the build left on disk.
   CloseDestinationFile();
   PrintStatistics();
-  ClearLabels();
   return true;
 }
 

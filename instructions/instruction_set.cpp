@@ -7,36 +7,29 @@
 #include "markup/okl_read.h"
 #include "util/files.h"
 #include "util/numbers.h"
-#include "util/string_map.h"
+#include "assembler/values.h"
 #include "util/text.h"
+
+#include <unordered_map>
 
 namespace {
 
-/// Definitions by lower-cased name.
-CStringMap<CInstruction> g_Instructions;
-std::string g_LowerWord;
-
-constexpr std::string_view kKindWords[] = {"1u", "2u", "4u", "8u", "1i", "2i",
-                                           "4i", "8i", "4f", "8f", "0s", "1s",
-                                           "2s", "4s", "ns", "x"};
+/// Definitions by name, in any letter case.
+std::unordered_map<std::string, CInstruction, CNoCaseHash, CNoCaseEqual> g_Instructions;
 
 /// The filler after an element that must share its line with the next one.
 bool SameLine(const qz::COKLRead &reader) {
   return reader.m_Separator == 0 && !reader.m_NewLineSeen;
 }
 
-/// kind-word: one of kKindWords in any letter case, followed by blanks only.
+/// kind-word: the name of a value kind ("4i", "x") in any letter case,
+/// followed by blanks only.
 bool ReadParameterKind(qz::COKLRead &reader, std::int32_t &code) {
   std::string word;
   if (!reader.ReadValue(&word) || !SameLine(reader))
     return false;
-  for (std::size_t i = 0; i < std::size(kKindWords); ++i) {
-    if (EqualsNoCase(word, kKindWords[i])) {
-      code = static_cast<std::int32_t>(i + 1);
-      return true;
-    }
-  }
-  return false;
+  code = FindValueKind(word);
+  return code != 0;
 }
 
 /// definition: name top-bits opcode [ "[" kind-word* "]" ] ";" line-break
@@ -103,16 +96,12 @@ bool LoadInstructions() {
 }
 
 const CInstruction *FindInstruction(std::string_view word) {
-  if (g_Instructions.Size() == 0)
-    return nullptr;
-  g_LowerWord.resize(word.size());
-  for (std::size_t i = 0; i < word.size(); ++i)
-    g_LowerWord[i] = platform::LowerChar(word[i]);
-  return g_Instructions.Find(g_LowerWord);
+  auto found = g_Instructions.find(word);
+  return found != g_Instructions.end() ? &found->second : nullptr;
 }
 
 bool AddInstruction(const CInstruction &instruction) {
-  return g_Instructions.Insert(LowerCopy(instruction.name), instruction).second;
+  return g_Instructions.emplace(instruction.name, instruction).second;
 }
 
-void ResetInstructions() { g_Instructions.Clear(); }
+void ResetInstructions() { g_Instructions.clear(); }

@@ -7,7 +7,6 @@
 #include "preprocessor/macros.h"
 #include "source/lexer.h"
 #include "source/token.h"
-#include "util/compiler.h"
 #include "util/platform.h"
 #include "util/text.h"
 
@@ -32,50 +31,56 @@ std::unordered_map<std::string, CGuard> g_Guards;
 
 enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define };
 
-/// The directive named by the line's first token, which is taken; the line's
-/// cursor is left after it (anywhere when there is none). Only conditionals
-/// count while skipping.
-/// False for nearly every line that starts with no directive. Every
-/// directive name is an identifier of 4 to 7 letters: most lines are ruled
-/// out by the header byte of their first token, then by its second letter,
-/// before anything is decoded.
-FERROX_ALWAYS_INLINE bool MayStartWithDirective(const CSourceLine &line) {
-  std::string_view bytes = line.Encoded();
-  auto header = bytes.empty() ? std::uint8_t{0} : static_cast<std::uint8_t>(bytes[0]);
-  static_assert(TOKEN_IDENTIFIER == 0, "an identifier's header is its length");
-  if (header < 4 || header > 7)
-    return false;
-  char second = platform::LowerChar(bytes[2]);
-  return second == 'e' || second == 'l' || second == 'n' || second == 'r' ||
-         second == 'f';
+/// The directives: the first word of a line, in any letter case. Only the
+/// conditionals count inside a skipped region.
+struct CDirectiveName {
+  std::string_view name;
+  Directive directive;
+  bool whileSkipping;
+};
+constexpr CDirectiveName kDirectives[] = {
+    {"ifdef", Directive::IfDef, true},   {"ifndef", Directive::IfNDef, true},
+    {"else", Directive::Else, true},     {"endif", Directive::EndIf, true},
+    {"error", Directive::Error, false},  {"include", Directive::Include, false},
+    {"define", Directive::Define, false},
+};
+
+/// A word's shape: its length and its first and last letters in lower case
+/// (the directive names are ASCII), folded into 6 bits.
+constexpr unsigned Shape(std::size_t length, char first, char last) {
+  auto lower = [](char c) {
+    return static_cast<unsigned>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) & 0xFF;
+  };
+  return static_cast<unsigned>(length * 7 + lower(first) * 3 + lower(last)) & 63;
 }
 
+/// A bit for the shape of every directive name: nearly every first word of
+/// a line is ruled out by its shape alone.
+constexpr std::uint64_t DirectiveShapes() {
+  std::uint64_t shapes = 0;
+  for (const CDirectiveName &entry : kDirectives)
+    shapes |= std::uint64_t{1} << Shape(entry.name.size(), entry.name.front(),
+                                        entry.name.back());
+  return shapes;
+}
+constexpr std::uint64_t kDirectiveShapes = DirectiveShapes();
+
+/// The directive named by the line's first token, which is taken; the
+/// line's cursor is left after it (anywhere when there is none).
 Directive ReadDirective(CSourceLine &line, bool skipping) {
   line.Rewind();
-  if (!MayStartWithDirective(line))
+  if (line.AtEnd() || line.CurrentKind() != TOKEN_IDENTIFIER)
     return Directive::None;
-  std::string_view word = line.Next().text;
-  switch (platform::LowerChar(word[0])) {
-  case 'd':
-    return !skipping && EqualsNoCase(word, "define") ? Directive::Define
-                                                     : Directive::None;
-  case 'e':
-    if (EqualsNoCase(word, "else"))
-      return Directive::Else;
-    if (EqualsNoCase(word, "endif"))
-      return Directive::EndIf;
-    return !skipping && EqualsNoCase(word, "error") ? Directive::Error
-                                                    : Directive::None;
-  case 'i':
-    if (EqualsNoCase(word, "ifdef"))
-      return Directive::IfDef;
-    if (EqualsNoCase(word, "ifndef"))
-      return Directive::IfNDef;
-    return !skipping && EqualsNoCase(word, "include") ? Directive::Include
-                                                      : Directive::None;
-  default:
+  std::string_view word = line.Current().text;
+  if (((kDirectiveShapes >> Shape(word.size(), word.front(), word.back())) & 1) == 0)
     return Directive::None;
+  for (const CDirectiveName &entry : kDirectives) {
+    if ((entry.whileSkipping || !skipping) && EqualsNoCase(word, entry.name)) {
+      line.Advance();
+      return entry.directive;
+    }
   }
+  return Directive::None;
 }
 
 void HandleConditional(CSourceLine &line, Directive directive,
@@ -234,12 +239,6 @@ void HandleInclude(CSourceLine &line) {
 
 bool PreprocessLine(std::int32_t &counter) {
   CSourceLine &line = *g_SourceLines.Current();
-  // Most lines: outside any skipped region and no directive.
-  if (counter == 0 && !line.Empty() && !MayStartWithDirective(line)) {
-    ExpandMacros(line);
-    g_SourceLines.Advance();
-    return true;
-  }
   if (line.Empty()) {
     g_SourceLines.RemoveCurrent();
     return true;

@@ -2,6 +2,8 @@
 
 #include "source/lexer.h"
 
+#include "source/token_encoding.h"
+
 #include "driver/diagnostics.h"
 #include "util/files.h"
 #include "util/compiler.h"
@@ -318,6 +320,7 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
       g_LineStart, static_cast<std::size_t>(g_LineOut - g_LineStart));
   StoreLine(fileId, lineNumber, tokens,
                                       g_LineIdentifiers, includeDepth, position);
+  g_SourceMemory += sizeof(CSourceLine) + tokens.size();
   AddWrapping(g_SourceLineCount, 1);
   return true;
 }
@@ -363,8 +366,6 @@ public:
     ++m_Stored;
     if (m_FirstLine != nullptr && *m_FirstLine == CLineList::kNoPosition)
       *m_FirstLine = position;
-    g_SourceMemory += sizeof(CSourceLine) +
-                      g_SourceLines.LineAt(position)->Encoded().size();
     if (g_SourceMemory <= kMaxSourceMemory)
       return true;
     m_TooLarge = true;

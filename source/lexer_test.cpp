@@ -85,8 +85,9 @@ TEST_F(LexerTest, EscapesDecodeAndBadOnesStayAsText) {
   EXPECT_EQ(Lex(R"("\256\q")").tokens, (Tokens{{TOKEN_STRING, "\\256\\q"}}));
   EXPECT_EQ(m_Output, "l.src (4): error 403: Unknown escape character\n"
                       "l.src (4): error 403: Unknown escape character\n");
-  // Hexadecimal escapes wrap in 32 bits; decimal ones saturate.
-  EXPECT_EQ(Lex(R"("\x100000041")").tokens, (Tokens{{TOKEN_STRING, "A"}}));
+  // A value past 255 is unknown, also when its digits would wrap a 32-bit
+  // word back into range.
+  EXPECT_EQ(Lex(R"("\x100000041")").tokens, (Tokens{{TOKEN_STRING, "\\x100000041"}}));
   EXPECT_EQ(Lex(R"("\99999999999")").tokens,
             (Tokens{{TOKEN_STRING, "\\99999999999"}}));
 }

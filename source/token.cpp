@@ -2,6 +2,9 @@
 
 #include "source/token.h"
 
+#include "source/token_encoding.h"
+#include "util/compiler.h"
+
 #include "driver/diagnostics.h"
 #include "util/arena.h"
 
@@ -37,24 +40,6 @@ void CTokenWriter::Append(TokenKind kind, std::string_view text) {
   std::size_t written = tokencode::EncodeText(
       reinterpret_cast<std::uint8_t *>(m_Bytes.data() + used), kind, text);
   m_Bytes.resize(used + written);
-}
-
-CToken CTokenList::DecodeLong(Cursor at, Cursor &next) const {
-  const std::uint8_t *p = m_Data + at;
-  CToken token;
-  token.kind = static_cast<TokenKind>(*p >> 6);
-  std::size_t length = 0;
-  std::size_t used = 1;
-  unsigned shift = 0;
-  std::uint8_t byte;
-  do {
-    byte = p[used++];
-    length |= static_cast<std::size_t>(byte & 0x7F) << shift;
-    shift += 7;
-  } while ((byte & 0x80) != 0 && shift < 64);
-  token.text = std::string_view(reinterpret_cast<const char *>(p + used), length);
-  next = at + static_cast<Cursor>(used + length);
-  return token;
 }
 
 std::string_view CSourceLine::FileName() const { return FileNameOf(FileId()); }

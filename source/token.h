@@ -1,16 +1,18 @@
 //===- source/token.h - Tokens, token lists and the line list ---*- C++ -*-===//
 //
 // The whole program is one list of source lines, and every line is a list of
-// tokens. A token list is stored as a compact byte stream: each token is a
-// header byte (kind in the top two bits, length or symbol index below) and
-// then its text, so a line costs about as much memory as its source text and
-// reading a token needs no allocation. Lines come from a pool and are linked
-// in both directions, so removing and inserting lines at the cursor is O(1).
+// tokens. A token list is stored as a compact byte stream, so a line costs
+// about as much memory as its source text and reading a token needs no
+// allocation; the encoding is this folder's own, and other modules read
+// tokens only through CTokenList. Lines come from a pool and are linked, so
+// removing and inserting lines at the cursor is O(1).
 //
 //===----------------------------------------------------------------------===//
 #ifndef FERROX_SOURCE_TOKEN_H
 #define FERROX_SOURCE_TOKEN_H
 
+#include "source/token_encoding.h"
+#include "source/token_kind.h"
 #include "util/arena.h"
 #include "util/compiler.h"
 
@@ -21,78 +23,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-enum TokenKind : std::int32_t {
-  TOKEN_IDENTIFIER = 0,
-  TOKEN_SYMBOL = 1, ///< One of , : & ^ * .
-  TOKEN_STRING = 2, ///< Decoded contents, without quotes; any byte.
-  TOKEN_NUMBER = 3, ///< The characters as written, unconverted.
-};
-
-/// One token. The text refers to storage that outlives the token list it was
-/// read from.
-struct CToken {
-  TokenKind kind = TOKEN_IDENTIFIER;
-  std::string_view text;
-};
-
-/// The byte encoding of token streams. A token is a header byte with its
-/// kind in the top two bits. A symbol is the header alone: its low bits
-/// index kSymbols. Other tokens hold their text length in the low bits, or
-/// kLongLength followed by the length in base-128 digits (low first); the
-/// text follows.
-namespace tokencode {
-inline constexpr char kSymbols[] = ",:&^*.";
-inline constexpr std::uint8_t kLongLength = 63;
-/// Longest encoding of a token beyond its text.
-inline constexpr std::size_t kMaxOverhead = 11;
-
-/// The header of the symbol `c` (one of kSymbols).
-constexpr std::uint8_t SymbolHeader(char c) {
-  std::uint8_t index = 0;
-  switch (c) {
-  case ',': index = 0; break;
-  case ':': index = 1; break;
-  case '&': index = 2; break;
-  case '^': index = 3; break;
-  case '*': index = 4; break;
-  case '.': index = 5; break;
-  default: index = sizeof kSymbols - 1; break;
-  }
-  return static_cast<std::uint8_t>((TOKEN_SYMBOL << 6) | index);
-}
-constexpr bool SymbolHeadersFollowTable() {
-  for (std::size_t i = 0; i + 1 < sizeof kSymbols; ++i)
-    if (SymbolHeader(kSymbols[i]) != ((TOKEN_SYMBOL << 6) | static_cast<int>(i)))
-      return false;
-  return true;
-}
-static_assert(SymbolHeadersFollowTable(), "SymbolHeader follows kSymbols");
-
-/// Writes the token at `out`, which has room for text.size() + kMaxOverhead
-/// bytes; returns the bytes written. `kind` is not TOKEN_SYMBOL.
-inline std::size_t EncodeText(std::uint8_t *out, TokenKind kind,
-                              std::string_view text) {
-  std::uint8_t header = static_cast<std::uint8_t>(kind << 6);
-  std::size_t length = text.size();
-  std::size_t used;
-  if (length < kLongLength) {
-    out[0] = static_cast<std::uint8_t>(header | length);
-    used = 1;
-  } else {
-    out[0] = static_cast<std::uint8_t>(header | kLongLength);
-    used = 1;
-    do {
-      std::uint8_t low = length & 0x7F;
-      length >>= 7;
-      out[used++] = static_cast<std::uint8_t>(length != 0 ? (low | 0x80) : low);
-    } while (length != 0);
-  }
-  if (!text.empty())
-    std::memcpy(out + used, text.data(), text.size());
-  return used + text.size();
-}
-} // namespace tokencode
 
 /// Builds an encoded token stream.
 class CTokenWriter {
@@ -132,24 +62,34 @@ public:
   void Rewind() { m_Cursor = 0; }
   bool AtEnd() const { return m_Cursor >= m_Size; }
   /// The token under the cursor; only valid when not AtEnd().
-  FERROX_ALWAYS_INLINE CToken Current() const {
+  CToken Current() const {
     Cursor next;
-    return Decode(m_Cursor, next);
+    return tokencode::Decode(m_Data, m_Cursor, next);
   }
   /// The kind of the token under the cursor; only valid when not AtEnd().
-  TokenKind CurrentKind() const {
-    return static_cast<TokenKind>(m_Data[m_Cursor] >> 6);
-  }
+  TokenKind CurrentKind() const { return static_cast<TokenKind>(m_Data[m_Cursor] >> 6); }
   /// True when the token under the cursor is the symbol `c`.
-  /// Inlined, so that the header of a constant symbol is folded.
-  FERROX_ALWAYS_INLINE bool AtSymbol(char c) const {
-    return m_Cursor < m_Size &&
-           m_Data[m_Cursor] == tokencode::SymbolHeader(c);
+  bool AtSymbol(char c) const {
+    return m_Cursor < m_Size && m_Data[m_Cursor] == tokencode::SymbolHeader(c);
   }
   /// Moves the cursor to the next token.
-  FERROX_ALWAYS_INLINE void Advance() { Decode(m_Cursor, m_Cursor); }
+  void Advance() { tokencode::Decode(m_Data, m_Cursor, m_Cursor); }
   /// The token under the cursor, moving past it; only valid when not AtEnd().
-  FERROX_ALWAYS_INLINE CToken Next() { return Decode(m_Cursor, m_Cursor); }
+  CToken Next() { return tokencode::Decode(m_Data, m_Cursor, m_Cursor); }
+  /// Takes an identifier directly followed by the symbol `c` (a label and
+  /// its ":"), both of them, giving the identifier's text; otherwise the
+  /// cursor stays.
+  bool TakeIdentifierBefore(char c, std::string_view &text) {
+    if (AtEnd() || CurrentKind() != TOKEN_IDENTIFIER)
+      return false;
+    Cursor next;
+    CToken identifier = tokencode::Decode(m_Data, m_Cursor, next);
+    if (next >= m_Size || m_Data[next] != tokencode::SymbolHeader(c))
+      return false;
+    text = identifier.text;
+    m_Cursor = next + 1;
+    return true;
+  }
   Cursor GetCursor() const { return m_Cursor; }
   void SetCursor(Cursor cursor) { m_Cursor = cursor; }
   /// The encoded tokens from `from` up to the end.
@@ -158,28 +98,6 @@ public:
   }
 
 private:
-  /// The token at `at`; `next` receives the position after it. Kept small
-  /// so it inlines; long texts take DecodeLong.
-  FERROX_ALWAYS_INLINE CToken Decode(Cursor at, Cursor &next) const {
-    const std::uint8_t *p = m_Data + at;
-    std::uint8_t header = *p;
-    std::uint8_t low = header & 0x3F;
-    CToken token;
-    token.kind = static_cast<TokenKind>(header >> 6);
-    if (token.kind == TOKEN_SYMBOL) {
-      token.text = std::string_view(tokencode::kSymbols + low, 1);
-      next = at + 1;
-      return token;
-    }
-    if (low == tokencode::kLongLength)
-      return DecodeLong(at, next);
-    token.text = std::string_view(reinterpret_cast<const char *>(p + 1), low);
-    next = at + 1 + low;
-    return token;
-  }
-  /// Decode for a text of kLongLength bytes or more.
-  CToken DecodeLong(Cursor at, Cursor &next) const;
-
   const std::uint8_t *m_Data = nullptr;
   std::uint32_t m_Size = 0;
   std::uint32_t m_Cursor = 0;
@@ -341,8 +259,7 @@ void ResetSourceLines();
 
 /// Takes the current token if it has `kind`, copying its text to `*text`
 /// when given.
-FERROX_ALWAYS_INLINE bool TakeToken(CTokenList &list, TokenKind kind,
-                      std::string_view *text = nullptr) {
+inline bool TakeToken(CTokenList &list, TokenKind kind, std::string_view *text = nullptr) {
   if (list.AtEnd() || list.CurrentKind() != kind)
     return false;
   CToken token = list.Next();
@@ -353,7 +270,7 @@ FERROX_ALWAYS_INLINE bool TakeToken(CTokenList &list, TokenKind kind,
 /// Takes the current token if it has `kind` and exactly `text`.
 bool AcceptToken(CTokenList &list, TokenKind kind, std::string_view text);
 /// Takes the current token if it is the symbol `c`.
-FERROX_ALWAYS_INLINE bool AcceptSymbol(CTokenList &list, char c) {
+inline bool AcceptSymbol(CTokenList &list, char c) {
   if (!list.AtSymbol(c))
     return false;
   list.Advance();

@@ -218,59 +218,68 @@ TEST_F(Hostile, AMegabyteIdentifier) {
                   "\" unknown command or instruction"});
 }
 
-TEST_F(Hostile, TenThousandNestedNamespaces) {
-  const int depth = 10'000;
+TEST_F(Hostile, NamespacesNestUpToTheirBoundAndNoFurther) {
+  // 256 levels, with labels on the way down used from the deepest level
+  // and from the top.
+  const int depth = 256;
   std::string source;
   std::string path;
   for (int i = 0; i < depth; ++i) {
     source += "namespace n\n";
     path += path.empty() ? "n" : ".n";
-    // Labels on the way down, each used from the deepest level.
     if (i % 100 == 0)
       source += "l" + std::to_string(i) + ": data1u 1\n";
   }
-  source += "deep: data4i &l0, &l9900\n";
+  source += "deep: data4i &l0, &l200\n";
   source += Repeat("end\n", depth);
   source += "data4i &" + path + ".deep\n";
   RunResult result = Build(source, {"-nodisk", "-nobootinfo"});
   EXPECT_EQ(result.status, 0) << First(result);
-  EXPECT_EQ(Read("out.img"),
-            std::string(100, '\1') + Hex("00000000 63000000 64000000"));
+  EXPECT_EQ(Read("out.img"), Hex("010101 00000000 02000000 03000000"));
 
-  RunResult unclosed = Build(Repeat("namespace n\n", depth));
+  // One level more is refused, once; its "end" still matches.
+  RunResult deeper = Build(Repeat("namespace n\n", 10'000) +
+                           Repeat("end\n", 10'000) + "data1u 1\n");
+  ExpectCleanFailure(deeper);
+  EXPECT_EQ(Messages(deeper.lines),
+            Lines{"prog.src (257): error 912: \"n\" namespace nesting too deep"});
+  RunResult unclosed = Build(Repeat("namespace n\n", 10'000));
   ExpectCleanFailure(unclosed);
   EXPECT_EQ(Messages(unclosed.lines),
-            Lines{"Error 903: \"" + path + "\" unclosed namespace"});
+            (Lines{"prog.src (257): error 912: \"n\" namespace nesting too deep",
+                   "Error 903: \"" + path + "\" unclosed namespace"}));
 }
 
 TEST_F(Hostile, LabelsUsedAndDefinedAHundredThousandNamespacesDeep) {
   // Every level uses a label of the outermost namespace and one defined
-  // at the end; neither the lookups nor the names may cost the depth.
+  // at the end: the nesting stops at its bound, and nothing below it costs
+  // a walk through the levels.
   const int depth = 100'000;
   std::string source = "namespace n\ntop: data1u 0\n";
   for (int i = 1; i < depth; ++i)
     source += "namespace n\nl" + std::to_string(i) + ": data4i &top, &later\n";
   source += Repeat("end\n", depth) + "later: data1u 7\n";
-  RunResult result =
-      Build(source, {"-nodisk", "-nobootinfo"}, Bound{5, 256});
-  EXPECT_EQ(result.status, 0) << First(result);
-  std::string image = Read("out.img");
-  ASSERT_EQ(image.size(), 2u + 8u * (depth - 1));
-  EXPECT_EQ(image.substr(1, 8), Hex("00000000 f9340c00"));
-  EXPECT_EQ(image.substr(image.size() - 9), Hex("00000000 f9340c00 07"));
+  RunResult result = Build(source, {"-nodisk", "-nobootinfo"}, Bound{1, 256});
+  ExpectCleanFailure(result);
+  EXPECT_EQ(Messages(result.lines),
+            Lines{"prog.src (513): error 912: \"n\" namespace nesting too deep"});
 }
 
 TEST_F(Hostile, ANameHeldAtEveryLevelOfADeepChain) {
-  // Each level opens a namespace holding "t" beside the chain: defining
-  // and using "t" must not cost the depth times the number of holders.
-  const int depth = 50'000;
+  // Each level opens a namespace holding "t" beside the chain.
   std::string level = "namespace n\nnamespace s\nt: data1u 1\ndata4i &t\nend\n";
-  std::string source = Repeat(level, depth) + Repeat("end\n", depth);
-  RunResult result = Build(source, {"-nodisk", "-nobootinfo"}, Bound{5, 256});
+  const int depth = 200;
+  RunResult result = Build(Repeat(level, depth) + Repeat("end\n", depth),
+                           {"-nodisk", "-nobootinfo"}, Bound{1, 256});
   EXPECT_EQ(result.status, 0) << First(result);
   std::string image = Read("out.img");
   ASSERT_EQ(image.size(), 5u * depth);
-  EXPECT_EQ(image.substr(image.size() - 5), "\1" + Hex("8bd00300"));
+  EXPECT_EQ(image.substr(image.size() - 5), "\1" + Hex("e3030000"));
+  // Far deeper, the chain stops at the bound, quickly.
+  RunResult deep = Build(Repeat(level, 50'000) + Repeat("end\n", 50'000),
+                         {"-nodisk", "-nobootinfo"}, Bound{1, 256});
+  ExpectCleanFailure(deep);
+  EXPECT_EQ(First(deep), "prog.src (1277): error 912: \"s\" namespace nesting too deep");
 }
 
 TEST_F(Hostile, TenThousandNestedConditionalRegions) {

@@ -7,8 +7,6 @@
 #ifndef FERROX_UTIL_ARENA_H
 #define FERROX_UTIL_ARENA_H
 
-#include "util/platform.h"
-
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -18,34 +16,19 @@
 #include <string_view>
 #include <vector>
 
-/// A block of raw memory, owned. Blocks of kLargeBlock bytes or more are
-/// aligned for huge pages (see platform::AllocateLarge).
+/// A block of raw memory, owned.
 class CMemoryBlock {
 public:
   /// The usual block size of an arena.
   static constexpr std::size_t kLargeBlock = std::size_t{2} << 20;
 
   explicit CMemoryBlock(std::size_t size)
-      : m_Data(size >= kLargeBlock ? platform::AllocateLarge(size)
-                                   : static_cast<std::uint8_t *>(::operator new(size))),
-        m_Large(size >= kLargeBlock) {
-    if (m_Data == nullptr)
-      throw std::bad_alloc();
-  }
-  ~CMemoryBlock() {
-    if (m_Large)
-      platform::FreeLarge(m_Data);
-    else
-      ::operator delete(m_Data);
-  }
-  CMemoryBlock(const CMemoryBlock &) = delete;
-  CMemoryBlock &operator=(const CMemoryBlock &) = delete;
+      : m_Data(std::make_unique_for_overwrite<std::uint8_t[]>(size)) {}
 
-  std::uint8_t *Data() const { return m_Data; }
+  std::uint8_t *Data() const { return m_Data.get(); }
 
 private:
-  std::uint8_t *m_Data;
-  bool m_Large;
+  std::unique_ptr<std::uint8_t[]> m_Data;
 };
 
 class CArena {
@@ -102,6 +85,21 @@ public:
     m_Left -= used;
   }
 
+  /// Returns `size` bytes of storage aligned to `alignment` (a power of two
+  /// up to 16).
+  void *AllocateAligned(std::size_t size, std::size_t alignment) {
+    std::size_t skip = (0 - reinterpret_cast<std::uintptr_t>(m_Next)) & (alignment - 1);
+    if (skip + size > m_Left) {
+      // Blocks start aligned to 16 at least.
+      NextBlockFor(size);
+      skip = 0;
+    }
+    std::uint8_t *result = m_Next + skip;
+    m_Next += skip + size;
+    m_Left -= skip + size;
+    return result;
+  }
+
   /// Copies `bytes` into the arena and returns a view of the copy.
   std::string_view Store(std::string_view bytes) {
     if (bytes.empty())
@@ -121,6 +119,17 @@ public:
 
 private:
   static constexpr std::size_t kFirstBlocks = 4;
+
+  /// Starts a new current block with room for `size` bytes.
+  void NextBlockFor(std::size_t size) {
+    if (size > m_LaterBlockSize / 4) {
+      m_Blocks.push_back(std::make_unique<CMemoryBlock>(size));
+      m_Next = m_Blocks.back()->Data();
+      m_Left = size;
+      return;
+    }
+    NextBlock();
+  }
 
   /// Starts a new current block.
   void NextBlock() {

@@ -130,14 +130,6 @@ void RemoveOnInterrupt(const std::string &path);
 /// The running process's number, for names of temporary files.
 std::uint32_t ProcessId();
 
-/// `size` bytes of uninitialised memory aligned to 2 MiB, which the system
-/// is asked to back with huge pages where it can: a block filled from
-/// start to end then costs one page fault instead of 512 (measured: the
-/// 1,000,000-line data program 0.14 s with 400 faults, 0.16-0.17 s with
-/// 19,800 without). nullptr when there is no memory. Freed with FreeLarge.
-std::uint8_t *AllocateLarge(std::size_t size);
-void FreeLarge(std::uint8_t *memory);
-
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();
 

@@ -9,8 +9,6 @@
 #include <fcntl.h>
 #include <limits>
 #include <pwd.h>
-#include <cstdlib>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -289,19 +287,6 @@ FileIdentity IdentityOfFile(FileHandle file) {
   return {static_cast<std::uint64_t>(st.st_dev),
           static_cast<std::uint64_t>(st.st_ino), true};
 }
-
-std::uint8_t *AllocateLarge(std::size_t size) {
-  constexpr std::size_t kHugePage = std::size_t{2} << 20;
-  void *memory = nullptr;
-  if (::posix_memalign(&memory, kHugePage, size) != 0)
-    return nullptr;
-#ifdef MADV_HUGEPAGE
-  ::madvise(memory, size, MADV_HUGEPAGE);
-#endif
-  return static_cast<std::uint8_t *>(memory);
-}
-
-void FreeLarge(std::uint8_t *memory) { std::free(memory); }
 
 std::string ModulePath() {
   // The link's target can be of any length: grow the buffer until it fits.

@@ -8,7 +8,6 @@
 #endif
 #include <windows.h>
 
-#include <malloc.h>
 #include <vector>
 
 namespace platform {
@@ -257,12 +256,6 @@ void RemoveOnInterrupt(const std::string &path) {
 }
 
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
-
-std::uint8_t *AllocateLarge(std::size_t size) {
-  return static_cast<std::uint8_t *>(_aligned_malloc(size, std::size_t{2} << 20));
-}
-
-void FreeLarge(std::uint8_t *memory) { _aligned_free(memory); }
 
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);

@@ -4,6 +4,8 @@
 
 #include "util/platform.h"
 
+#include <cstdint>
+
 void ToLowerInPlace(std::string &text) {
   const unsigned char *lower = platform::LowerCaseTable();
   for (char &c : text)
@@ -16,15 +18,23 @@ std::string LowerCopy(std::string_view text) {
   return copy;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
+
+std::size_t CNoCaseHash::operator()(std::string_view text) const {
+  // The lower-cased bytes gathered eight to a word, each word mixed in with
+  // one multiplication: names are short, and a multiplication per byte
+  // would make hashing the slowest part of a lookup.
   const unsigned char *lower = platform::LowerCaseTable();
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower[static_cast<unsigned char>(a[i])] !=
-        lower[static_cast<unsigned char>(b[i])])
-      return false;
-  return true;
+  constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+  std::uint64_t hash = text.size() * kMultiplier;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::uint64_t word = 0;
+    for (unsigned shift = 0; shift < 64 && i < text.size(); shift += 8, ++i)
+      word |= std::uint64_t{lower[static_cast<unsigned char>(text[i])]} << shift;
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  return static_cast<std::size_t>(hash);
 }
 
 std::string Trim(std::string_view text) {

@@ -7,6 +7,8 @@
 #ifndef FERROX_UTIL_TEXT_H
 #define FERROX_UTIL_TEXT_H
 
+#include "util/platform.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -21,7 +23,29 @@ void ToLowerInPlace(std::string &text);
 /// A lower-cased copy of `text`.
 std::string LowerCopy(std::string_view text);
 /// True when both texts are equal after lower-casing.
-bool EqualsNoCase(std::string_view a, std::string_view b);
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  const unsigned char *lower = platform::LowerCaseTable();
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (lower[static_cast<unsigned char>(a[i])] != lower[static_cast<unsigned char>(b[i])])
+      return false;
+  return true;
+}
+
+/// Hashing and equality of names without regard to letter case, for
+/// standard containers keyed by names: lookups take the name as written
+/// and allocate nothing.
+struct CNoCaseHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const;
+};
+struct CNoCaseEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    return EqualsNoCase(a, b);
+  }
+};
 
 /// `text` without leading and trailing blank characters.
 std::string Trim(std::string_view text);

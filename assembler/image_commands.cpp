@@ -106,7 +106,7 @@ void IncludeBinaryFile(std::string_view name) {
     return;
   }
   NoteFileRead(path, file);
-  static std::vector<char> block(1 << 16);
+  std::vector<char> block(1 << 16);
   // Like any file read whole, at most 2 GiB - 1 bytes: more is refused as
   // unreadable, so an endless device such as /dev/zero ends too.
   constexpr std::uint64_t kMaxIncludedSize = 0x7FFFFFFF;

@@ -97,6 +97,8 @@ bool AssembleAndFinish(bool noDisk, bool noBootInfo) {
 
 bool BuildProgram(const std::string &source, const std::string &destination,
                   bool noDisk, bool noBootInfo) {
+  // Whatever an earlier build in this process left goes first.
+  ResetAllState();
   g_SourcePath = source;
   g_DestinationPath = destination;
   g_SourceDir = DirectoryPart(source);

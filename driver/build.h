@@ -26,7 +26,8 @@ extern std::uint32_t g_StartTick;
 /// Prints the usage banner.
 void PrintUsage();
 
-/// Runs every stage; true when all succeeded without a reported error.
+/// Runs every stage of a build of its own, whatever builds ran before in
+/// this process; true when all succeeded without a reported error.
 bool BuildProgram(const std::string &source, const std::string &destination,
                   bool noDisk, bool noBootInfo);
 

@@ -30,33 +30,40 @@ constexpr char kDiskHeader[16] = {'T', 'a', 'v', 'r', 'u', 'n', 'e', ' ',
 /// Writes reach the disk in blocks of at most this many bytes.
 constexpr std::size_t kBufferSize = 1 << 16;
 
-/// The file the image is written to: a new temporary file beside the
-/// destination, which takes the destination's place only when the build
-/// succeeds; or the destination itself when it is a device or pipe, which
-/// nothing can be put in the place of.
-platform::FileHandle g_File = platform::kNoFile;
-/// The path the image is to reach: the destination with its symbolic
-/// links followed, so that a link stays a link.
-std::string g_Path;
-/// The temporary file; empty while writing the destination itself.
-std::string g_TempPath;
-platform::FileIdentity g_Identity;
-/// Temporary files made by this process, for unique names.
+/// Everything the writer keeps about the image being written.
+struct CWriterState {
+  /// The file the image is written to: a new temporary file beside the
+  /// destination, which takes the destination's place only when the build
+  /// succeeds; or the destination itself when it is a device or pipe,
+  /// which nothing can be put in the place of.
+  platform::FileHandle file = platform::kNoFile;
+  /// The path the image is to reach: the destination with its symbolic
+  /// links followed, so that a link stays a link.
+  std::string path;
+  /// The temporary file; empty while writing the destination itself.
+  std::string tempPath;
+  platform::FileIdentity identity;
+  /// Size of the image put in place by the last build, or -1.
+  std::int64_t imageFileSize = -1;
+  /// File offset at which the buffered bytes begin: every byte before it
+  /// is written.
+  std::uint64_t filePointer = 0;
+  std::vector<char> buffer;
+  std::uint64_t patchPosition = 0;
+  /// Patches go through a window of the file: the bytes around a patch are
+  /// read once, patched in memory and written back when the next patch
+  /// falls elsewhere, so thousands of 4-byte patches cost a few large
+  /// writes.
+  std::vector<char> window;
+  std::uint64_t windowStart = 0;
+  std::size_t windowSize = 0;
+  bool windowDirty = false;
+};
+
+CWriterState g_Writer;
+/// Temporary files made by this process, for unique names; never reset, so
+/// that builds in one process never reuse a name.
 std::uint32_t g_TempFiles = 0;
-/// Size of the image put in place by the last build, or -1.
-std::int64_t g_ImageFileSize = -1;
-/// File offset at which the buffered bytes begin: every byte before it is
-/// written.
-std::uint64_t g_FilePointer = 0;
-std::vector<char> g_Buffer;
-std::uint64_t g_PatchPosition = 0;
-/// Patches go through a window of the file: the bytes around a patch are
-/// read once, patched in memory and written back when the next patch falls
-/// elsewhere, so thousands of 4-byte patches cost a few large writes.
-std::vector<char> g_Window;
-std::uint64_t g_WindowStart = 0;
-std::size_t g_WindowSize = 0;
-bool g_WindowDirty = false;
 
 /// Counters are 32-bit and wrap like the machine's addresses.
 std::int32_t Wrap(std::int32_t value, std::int64_t delta) {
@@ -66,19 +73,19 @@ std::int32_t Wrap(std::int32_t value, std::int64_t delta) {
 
 /// Bytes in the buffer, not yet in the file.
 std::size_t Buffered() {
-  return static_cast<std::size_t>(g_WriteNext - g_Buffer.data());
+  return static_cast<std::size_t>(g_WriteNext - g_Writer.buffer.data());
 }
 
 /// Lets WriteOutput copy straight into the buffer while a file is open and
 /// no reserved zeros wait; otherwise every write takes the slow path.
 void UpdateRoom() {
-  bool fast = g_File != platform::kNoFile && g_PendingZeroFill <= 0 &&
-              !g_Buffer.empty();
-  g_WriteEnd = fast ? g_Buffer.data() + kBufferSize : g_WriteNext;
+  bool fast = g_Writer.file != platform::kNoFile && g_PendingZeroFill <= 0 &&
+              !g_Writer.buffer.empty();
+  g_WriteEnd = fast ? g_Writer.buffer.data() + kBufferSize : g_WriteNext;
 }
 
 void SetBuffered(std::size_t count) {
-  g_WriteNext = g_Buffer.data() + count;
+  g_WriteNext = g_Writer.buffer.data() + count;
   UpdateRoom();
 }
 
@@ -86,24 +93,24 @@ bool Flush() {
   std::size_t buffered = Buffered();
   if (buffered == 0)
     return true;
-  bool ok = platform::WriteBytesAt(g_File, g_FilePointer, g_Buffer.data(),
+  bool ok = platform::WriteBytesAt(g_Writer.file, g_Writer.filePointer, g_Writer.buffer.data(),
                                    buffered);
-  g_FilePointer += buffered;
+  g_Writer.filePointer += buffered;
   SetBuffered(0);
   return ok;
 }
 
 bool FlushWindow() {
-  if (!g_WindowDirty)
+  if (!g_Writer.windowDirty)
     return true;
-  g_WindowDirty = false;
-  return platform::WriteBytesAt(g_File, g_WindowStart, g_Window.data(),
-                                g_WindowSize);
+  g_Writer.windowDirty = false;
+  return platform::WriteBytesAt(g_Writer.file, g_Writer.windowStart, g_Writer.window.data(),
+                                g_Writer.windowSize);
 }
 
 void DropWindow() {
-  g_WindowDirty = false;
-  g_WindowSize = 0;
+  g_Writer.windowDirty = false;
+  g_Writer.windowSize = 0;
 }
 
 bool FailWrite() {
@@ -115,8 +122,8 @@ bool FailWrite() {
 bool WriteDirect(const void *bytes, std::size_t count) {
   if (!Flush())
     return false;
-  bool ok = platform::WriteBytesAt(g_File, g_FilePointer, bytes, count);
-  g_FilePointer += count;
+  bool ok = platform::WriteBytesAt(g_Writer.file, g_Writer.filePointer, bytes, count);
+  g_Writer.filePointer += count;
   return ok;
 }
 
@@ -124,7 +131,7 @@ bool WriteZeroFill(std::int64_t count) {
   std::size_t buffered = Buffered();
   std::size_t room = kBufferSize - buffered;
   if (static_cast<std::uint64_t>(count) <= room) {
-    std::memset(g_Buffer.data() + buffered, 0, static_cast<std::size_t>(count));
+    std::memset(g_Writer.buffer.data() + buffered, 0, static_cast<std::size_t>(count));
     SetBuffered(buffered + static_cast<std::size_t>(count));
     return true;
   }
@@ -133,8 +140,8 @@ bool WriteZeroFill(std::int64_t count) {
   // no further bytes follow.
   if (!Flush())
     return false;
-  g_FilePointer += static_cast<std::uint64_t>(count) - 1;
-  g_Buffer[0] = 0;
+  g_Writer.filePointer += static_cast<std::uint64_t>(count) - 1;
+  g_Writer.buffer[0] = 0;
   SetBuffered(1);
   return true;
 }
@@ -169,38 +176,38 @@ platform::FileHandle CreateTempFile(const std::string &target) {
   // Room for the parts added, within the usual 255 bytes of a name.
   std::string name = FileNamePart(target).substr(0, 200);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    g_TempPath = folder + "." + name + "." + std::string(platform::kProgramName) +
+    g_Writer.tempPath = folder + "." + name + "." + std::string(platform::kProgramName) +
                  "-" + std::to_string(platform::ProcessId()) + "-" +
                  std::to_string(++g_TempFiles);
     // Named before it exists, so that an interruption right after its
     // creation still removes it.
-    platform::RemoveOnInterrupt(g_TempPath);
-    platform::FileHandle file = platform::CreateNewFile(g_TempPath);
+    platform::RemoveOnInterrupt(g_Writer.tempPath);
+    platform::FileHandle file = platform::CreateNewFile(g_Writer.tempPath);
     if (file != platform::kNoFile)
       return file;
-    if (platform::InfoOfPath(g_TempPath).kind == platform::FileKind::Missing)
+    if (platform::InfoOfPath(g_Writer.tempPath).kind == platform::FileKind::Missing)
       break; // not a name taken: the folder is missing or cannot be written
   }
   platform::RemoveOnInterrupt(std::string());
-  g_TempPath.clear();
+  g_Writer.tempPath.clear();
   return platform::kNoFile;
 }
 
 /// Closes the file and forgets it.
 void CloseFile() {
-  platform::CloseFile(g_File);
-  g_File = platform::kNoFile;
+  platform::CloseFile(g_Writer.file);
+  g_Writer.file = platform::kNoFile;
   UpdateRoom();
   DropWindow();
 }
 
 /// Removes the temporary file, if any.
 void RemoveTempFile() {
-  if (g_TempPath.empty())
+  if (g_Writer.tempPath.empty())
     return;
-  platform::RemoveFile(g_TempPath);
+  platform::RemoveFile(g_Writer.tempPath);
   platform::RemoveOnInterrupt(std::string());
-  g_TempPath.clear();
+  g_Writer.tempPath.clear();
 }
 
 } // namespace
@@ -208,33 +215,33 @@ void RemoveTempFile() {
 bool OpenDestinationFile(const std::string &path) {
   g_Offset = 0;
   g_ImageSize = 0;
-  g_FilePointer = 0;
-  g_ImageFileSize = -1;
+  g_Writer.filePointer = 0;
+  g_Writer.imageFileSize = -1;
   SetBuffered(0);
-  g_Path = platform::FinalPath(path);
-  platform::PathInfo existing = platform::InfoOfPath(g_Path);
+  g_Writer.path = platform::FinalPath(path);
+  platform::PathInfo existing = platform::InfoOfPath(g_Writer.path);
   if (!IsProtected(existing) && existing.kind != platform::FileKind::Directory) {
     if (existing.kind == platform::FileKind::Other) {
-      g_File = platform::OpenForAppend(g_Path);
+      g_Writer.file = platform::OpenForAppend(g_Writer.path);
     } else {
-      g_File = CreateTempFile(g_Path);
+      g_Writer.file = CreateTempFile(g_Writer.path);
       // The new image keeps the permissions of the file it replaces.
-      if (g_File != platform::kNoFile && existing.kind == platform::FileKind::Regular)
-        platform::SetPermissions(g_File, existing.permissions);
+      if (g_Writer.file != platform::kNoFile && existing.kind == platform::FileKind::Regular)
+        platform::SetPermissions(g_Writer.file, existing.permissions);
     }
   }
-  if (g_File == platform::kNoFile) {
+  if (g_Writer.file == platform::kNoFile) {
     ReportError(200, "Cannot open destination file");
     return false;
   }
-  g_Identity = platform::IdentityOfFile(g_File);
-  g_Buffer.resize(kBufferSize);
+  g_Writer.identity = platform::IdentityOfFile(g_Writer.file);
+  g_Writer.buffer.resize(kBufferSize);
   SetBuffered(0);
   return true;
 }
 
 bool WriteDiskHeader() {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return true;
   if (!WriteDirect(kDiskHeader, sizeof kDiskHeader)) {
     ReportError(201, "Cannot write disk header");
@@ -244,7 +251,7 @@ bool WriteDiskHeader() {
 }
 
 bool WriteBootInfo(std::uint32_t value) {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return true;
   unsigned char bytes[4] = {
       static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
@@ -258,7 +265,7 @@ bool WriteBootInfo(std::uint32_t value) {
 }
 
 void PatchBootInfo(bool noDisk) {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return;
   if (!Flush()) {
     FailWrite();
@@ -273,12 +280,12 @@ void PatchBootInfo(bool noDisk) {
       static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
       static_cast<unsigned char>(value >> 16),
       static_cast<unsigned char>(value >> 24)};
-  if (!platform::WriteBytesAt(g_File, noDisk ? 0 : 16, bytes, sizeof bytes))
+  if (!platform::WriteBytesAt(g_Writer.file, noDisk ? 0 : 16, bytes, sizeof bytes))
     ReportError(202, "Cannot write boot information");
 }
 
 bool imagewriter::WriteOutputSlow(const void *bytes, std::size_t count) {
-  if (g_File != platform::kNoFile) {
+  if (g_Writer.file != platform::kNoFile) {
     if (g_PendingZeroFill > 0) {
       std::int64_t fill = g_PendingZeroFill;
       g_PendingZeroFill = 0;
@@ -289,12 +296,12 @@ bool imagewriter::WriteOutputSlow(const void *bytes, std::size_t count) {
     std::size_t buffered = Buffered();
     if (count <= kBufferSize - buffered) {
       if (count > 0)
-        std::memcpy(g_Buffer.data() + buffered, bytes, count);
+        std::memcpy(g_Writer.buffer.data() + buffered, bytes, count);
       SetBuffered(buffered + count);
     } else if (count < kBufferSize) {
       if (!Flush())
         return FailWrite();
-      std::memcpy(g_Buffer.data(), bytes, count);
+      std::memcpy(g_Writer.buffer.data(), bytes, count);
       SetBuffered(count);
     } else if (!WriteDirect(bytes, count)) {
       return FailWrite();
@@ -313,124 +320,119 @@ void AdvanceOutput(std::int32_t count) {
 }
 
 std::uint64_t GetOutputPosition() {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return 0;
   std::int64_t pending = g_PendingZeroFill > 0 ? g_PendingZeroFill : 0;
-  return g_FilePointer + Buffered() + static_cast<std::uint64_t>(pending);
+  return g_Writer.filePointer + Buffered() + static_cast<std::uint64_t>(pending);
 }
 
 void SeekOutput(std::uint64_t offset) {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return;
   if (!Flush()) {
     FailWrite();
     return;
   }
-  g_PatchPosition = offset;
+  g_Writer.patchPosition = offset;
 }
 
 bool WriteOutputRaw(const void *bytes, std::size_t count) {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return true;
-  std::uint64_t at = g_PatchPosition;
-  g_PatchPosition += count;
-  bool inWindow = at >= g_WindowStart && g_WindowSize >= count &&
-                  at - g_WindowStart <= g_WindowSize - count;
+  std::uint64_t at = g_Writer.patchPosition;
+  g_Writer.patchPosition += count;
+  bool inWindow = at >= g_Writer.windowStart && g_Writer.windowSize >= count &&
+                  at - g_Writer.windowStart <= g_Writer.windowSize - count;
   if (!inWindow) {
     if (!FlushWindow())
       return FailWrite();
     DropWindow();
     // The window covers the patch and what follows it, up to the end of
     // the bytes written so far.
-    std::uint64_t end = g_FilePointer + Buffered();
+    std::uint64_t end = g_Writer.filePointer + Buffered();
     std::uint64_t available = end > at ? end - at : 0;
     std::size_t size = static_cast<std::size_t>(
         std::min<std::uint64_t>(available, kBufferSize));
     if (size < count) {
-      if (!platform::WriteBytesAt(g_File, at, bytes, count))
+      if (!platform::WriteBytesAt(g_Writer.file, at, bytes, count))
         return FailWrite();
       return true;
     }
-    g_Window.resize(kBufferSize);
+    g_Writer.window.resize(kBufferSize);
     if (!Flush() ||
-        !platform::ReadBytesAt(g_File, at, g_Window.data(), size))
+        !platform::ReadBytesAt(g_Writer.file, at, g_Writer.window.data(), size))
       return FailWrite();
-    g_WindowStart = at;
-    g_WindowSize = size;
+    g_Writer.windowStart = at;
+    g_Writer.windowSize = size;
   }
-  std::memcpy(g_Window.data() + (at - g_WindowStart), bytes, count);
-  g_WindowDirty = true;
+  std::memcpy(g_Writer.window.data() + (at - g_Writer.windowStart), bytes, count);
+  g_Writer.windowDirty = true;
   return true;
 }
 
 void CloseDestinationFile() {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return;
   if (!Flush() || !FlushWindow()) {
     FailWrite(); // which discards the image
     return;
   }
-  std::uint64_t size = platform::FileSizeOf(g_File);
+  std::uint64_t size = platform::FileSizeOf(g_Writer.file);
   CloseFile();
-  if (g_TempPath.empty()) {
-    g_ImageFileSize = static_cast<std::int64_t>(size);
+  if (g_Writer.tempPath.empty()) {
+    g_Writer.imageFileSize = static_cast<std::int64_t>(size);
     return;
   }
   // The build may have read the destination after it was opened (an
   // includebin of it): it is left as it was, like any file the build reads.
-  if (IsProtected(platform::InfoOfPath(g_Path))) {
+  if (IsProtected(platform::InfoOfPath(g_Writer.path))) {
     ReportError(200, "Cannot open destination file");
     RemoveTempFile();
     return;
   }
-  if (!platform::RenameOver(g_TempPath, g_Path)) {
+  if (!platform::RenameOver(g_Writer.tempPath, g_Writer.path)) {
     ReportError(203, "Cannot write to output file");
     RemoveTempFile();
     return;
   }
   platform::RemoveOnInterrupt(std::string());
-  g_TempPath.clear();
-  g_ImageFileSize = static_cast<std::int64_t>(size);
+  g_Writer.tempPath.clear();
+  g_Writer.imageFileSize = static_cast<std::int64_t>(size);
 }
 
 void DeleteDestinationFile() {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return;
   SetBuffered(0);
   CloseFile();
   RemoveTempFile();
 }
 
-bool IsOutputOpen() { return g_File != platform::kNoFile; }
+bool IsOutputOpen() { return g_Writer.file != platform::kNoFile; }
 
 std::uint64_t GetOutputFileSize() {
-  if (g_File == platform::kNoFile)
+  if (g_Writer.file == platform::kNoFile)
     return 0;
   if (!Flush() || !FlushWindow()) {
     FailWrite();
     return 0;
   }
-  return platform::FileSizeOf(g_File);
+  return platform::FileSizeOf(g_Writer.file);
 }
 
-std::int64_t ImageFileSize() { return g_ImageFileSize; }
+std::int64_t ImageFileSize() { return g_Writer.imageFileSize; }
 
 std::int32_t GetOffset() { return g_Offset; }
 void SetOffset(std::int32_t offset) { g_Offset = offset; }
 std::int32_t GetImageSize() { return g_ImageSize; }
 
 bool IsDestinationFile(const platform::FileIdentity &file) {
-  return g_File != platform::kNoFile && platform::SameFile(file, g_Identity);
+  return g_Writer.file != platform::kNoFile && platform::SameFile(file, g_Writer.identity);
 }
 
 void ResetImageWriter() {
   DeleteDestinationFile();
-  g_Path.clear();
-  g_Identity = {};
-  g_FilePointer = 0;
-  g_ImageFileSize = -1;
-  g_PatchPosition = 0;
-  DropWindow();
+  g_Writer = CWriterState();
   g_Offset = 0;
   g_ImageSize = 0;
   g_PendingZeroFill = 0;

@@ -10,9 +10,7 @@
 bool AssembleInstruction(CSourceLine &line, const CInstruction &definition) {
   // Every parameter is parsed before any byte is written, so a statement
   // with missing or malformed parameters writes nothing.
-  // Kept between statements: each is filled by ParseParameter before use,
-  // and constructing three for every instruction costs.
-  static CParameter parameters[3];
+  CParameter parameters[3];
   std::int32_t count = definition.paramCount;
   for (std::int32_t i = 0; i < count; ++i)
     if (!ParseParameter(line, parameters[i]))

@@ -15,19 +15,24 @@
 
 namespace {
 
-/// Inclusions in this build that added lines to the program.
-std::int32_t g_IncludedFiles = 0;
 
 /// A file whose lines all lie in one conditional region, opened by its
 /// first line and closed by its last with no "else" between: the usual
-/// include guard. Known for every file included so far, by path.
+/// include guard.
 struct CGuard {
   bool empty = false; ///< The file stored no line at all.
   bool guarded = false;
   bool ifndef = false; ///< The region is kept when `name` is not defined.
   std::string name;
 };
-std::unordered_map<std::string, CGuard> g_Guards;
+/// Everything the preprocessor keeps during a build.
+struct CPreprocessorState {
+  /// Inclusions in this build that added lines to the program.
+  std::int32_t includedFiles = 0;
+  /// The guard of every file included so far, by path.
+  std::unordered_map<std::string, CGuard> guards;
+};
+CPreprocessorState g_State;
 
 enum class Directive { None, IfDef, IfNDef, Else, EndIf, Error, Include, Define };
 
@@ -203,36 +208,36 @@ void HandleInclude(CSourceLine &line) {
   // A guarded file included again adds no line the guard keeps, so it does
   // not count towards the bound: a program of many modules that each
   // include the same headers builds at any size.
-  auto known = g_Guards.find(path);
+  auto known = g_State.guards.find(path);
   bool addsNothing =
-      known != g_Guards.end() &&
+      known != g_State.guards.end() &&
       (known->second.empty ||
        (known->second.guarded &&
         (FindMacro(known->second.name) != nullptr) == known->second.ifndef));
   if (!addsNothing) {
-    if (g_IncludedFiles >= kMaxIncludedFiles) {
+    if (g_State.includedFiles >= kMaxIncludedFiles) {
       ReportErrorAt(1003, "\"" + std::string(name) + "\" too many included files",
                     file, lineNumber);
       return;
     }
-    ++g_IncludedFiles;
+    ++g_State.includedFiles;
   }
   const CSourceLine *after = g_SourceLines.AtEnd() ? nullptr : g_SourceLines.Current();
   CLineList::Position first = CLineList::kNoPosition;
   bool loaded = LoadSourceFile(path, &first, file, lineNumber, depth);
   if (first == CLineList::kNoPosition) {
-    if (loaded && known == g_Guards.end()) {
+    if (loaded && known == g_State.guards.end()) {
       CGuard nothing;
       nothing.empty = true;
-      g_Guards.emplace(path, nothing);
-      --g_IncludedFiles;
+      g_State.guards.emplace(path, nothing);
+      --g_State.includedFiles;
     }
     return;
   }
   // Lines stored before a lexing failure are preprocessed like the others.
   g_SourceLines.SetCursor(first);
-  if (known == g_Guards.end())
-    g_Guards.emplace(path, ReadGuard(after));
+  if (known == g_State.guards.end())
+    g_State.guards.emplace(path, ReadGuard(after));
 }
 
 } // namespace
@@ -297,7 +302,4 @@ bool Preprocess() {
   return result;
 }
 
-void ResetPreprocessor() {
-  g_IncludedFiles = 0;
-  g_Guards.clear();
-}
+void ResetPreprocessor() { g_State = CPreprocessorState(); }

@@ -18,18 +18,62 @@
 #include <vector>
 
 std::string_view g_LexFile;
-namespace {
-/// The file whose name g_LexFile holds.
-std::uint32_t g_LexFileId = ~0u;
-} // namespace
 std::int32_t g_LexLine = 0;
 std::int32_t g_SourceLineCount = 0;
 std::int32_t g_SourceFileCount = 0;
 std::int32_t g_SourceSize = 0;
 
 namespace {
-/// Memory taken by the stored lines of all sources and their tokens.
-std::uint64_t g_SourceMemory = 0;
+
+/// The bytes a file is read into. They are not cleared when allocated: only
+/// the pages that reads fill are ever touched, so a small file costs no
+/// more than its own size.
+class CReadBuffer {
+public:
+  char *Data() { return m_Data.get(); }
+  std::size_t Size() const { return m_Size; }
+
+  /// Makes room for at least `size` bytes, keeping the first `keep`.
+  void Grow(std::size_t size, std::size_t keep) {
+    if (size <= m_Size)
+      return;
+    std::unique_ptr<char[]> bigger = std::make_unique_for_overwrite<char[]>(size);
+    if (keep != 0)
+      std::memcpy(bigger.get(), m_Data.get(), keep);
+    m_Data = std::move(bigger);
+    m_Size = size;
+  }
+
+private:
+  std::unique_ptr<char[]> m_Data;
+  std::size_t m_Size = 0;
+};
+
+/// Everything the lexer keeps between lines and files.
+struct CLexerState {
+  /// The file whose name g_LexFile holds.
+  std::uint32_t lexFileId = ~0u;
+  /// Encoded tokens of the line being lexed, written straight into the
+  /// token storage. The room reserved always covers the worst case of the
+  /// line (every byte a one-byte token with its header), so appending
+  /// needs no capacity checks.
+  std::uint8_t *lineOut = nullptr;
+  std::uint8_t *lineStart = nullptr;
+  /// IdentifierMask of the identifiers of the line being lexed.
+  std::uint32_t lineIdentifiers = 0;
+  /// Decoded text of a string with escapes.
+  std::string stringText;
+  /// Memory taken by the stored lines of all sources and their tokens.
+  std::uint64_t sourceMemory = 0;
+  /// The bytes files are read into, kept between files: included files
+  /// are many and small.
+  CReadBuffer block;
+  /// A line given to TokenizeLine, with the terminator the scanners need.
+  std::string line;
+};
+
+CLexerState g_Lexer;
+
 } // namespace
 
 namespace {
@@ -75,23 +119,13 @@ bool IsHexDigit(char c) {
 
 bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
-/// Encoded tokens of the line being lexed, written straight into the token
-/// storage. The room reserved always covers the worst case of the line
-/// (every byte a one-byte token with its header), so appending needs no
-/// capacity checks.
-std::uint8_t *g_LineOut = nullptr;
-std::uint8_t *g_LineStart = nullptr;
-/// IdentifierMask of the identifiers of the line being lexed.
-std::uint32_t g_LineIdentifiers = 0;
-/// Decoded text of a string with escapes.
-std::string g_StringText;
 void BeginLine(std::size_t length) {
   std::size_t room = 2 * length + tokencode::kMaxOverhead;
-  g_LineStart = g_LineOut = ReserveTokens(room);
-  g_LineIdentifiers = 0;
+  g_Lexer.lineStart = g_Lexer.lineOut = ReserveTokens(room);
+  g_Lexer.lineIdentifiers = 0;
 }
 
-bool LineEmpty() { return g_LineOut == g_LineStart; }
+bool LineEmpty() { return g_Lexer.lineOut == g_Lexer.lineStart; }
 
 /// The token header of every symbol byte.
 constexpr std::array<std::uint8_t, 256> MakeSymbolHeaders() {
@@ -103,7 +137,7 @@ constexpr std::array<std::uint8_t, 256> MakeSymbolHeaders() {
 constexpr std::array<std::uint8_t, 256> kSymbolHeaders = MakeSymbolHeaders();
 
 void EmitSymbol(char c) {
-  *g_LineOut++ = kSymbolHeaders[static_cast<unsigned char>(c)];
+  *g_Lexer.lineOut++ = kSymbolHeaders[static_cast<unsigned char>(c)];
 }
 
 /// Copies `n` bytes with a few fixed-size moves: tokens are short.
@@ -125,12 +159,12 @@ FERROX_ALWAYS_INLINE void CopyShort(std::uint8_t *out, const char *in, std::size
 
 FERROX_ALWAYS_INLINE void EmitText(TokenKind kind, std::string_view text) {
   if (text.size() < tokencode::kLongLength) {
-    g_LineOut[0] = static_cast<std::uint8_t>((kind << 6) | text.size());
-    CopyShort(g_LineOut + 1, text.data(), text.size());
-    g_LineOut += 1 + text.size();
+    g_Lexer.lineOut[0] = static_cast<std::uint8_t>((kind << 6) | text.size());
+    CopyShort(g_Lexer.lineOut + 1, text.data(), text.size());
+    g_Lexer.lineOut += 1 + text.size();
     return;
   }
-  g_LineOut += tokencode::EncodeText(g_LineOut, kind, text);
+  g_Lexer.lineOut += tokencode::EncodeText(g_Lexer.lineOut, kind, text);
 }
 
 void ReportLexError(int code, std::string_view message) {
@@ -138,12 +172,12 @@ void ReportLexError(int code, std::string_view message) {
 }
 
 /// Decodes the escape whose backslash is at `text[at]`, appending its byte to
-/// g_StringText. Returns the index of the first byte after the escape.
+/// g_Lexer.stringText. Returns the index of the first byte after the escape.
 std::size_t DecodeEscape(std::string_view text, std::size_t at) {
   std::size_t i = at + 1;
   if (i >= text.size()) {
     ReportLexError(402, "Syntax error in escape character");
-    g_StringText += '\\';
+    g_Lexer.stringText += '\\';
     return i;
   }
   char simple = 0;
@@ -164,7 +198,7 @@ std::size_t DecodeEscape(std::string_view text, std::size_t at) {
     break;
   }
   if (simple != 0 || text[i] == '0') {
-    g_StringText += simple;
+    g_Lexer.stringText += simple;
     return i + 1;
   }
 
@@ -183,13 +217,13 @@ std::size_t DecodeEscape(std::string_view text, std::size_t at) {
     std::int64_t value = hex ? (significant > 2 ? 256 : static_cast<std::int64_t>(ParseHex(digits)))
                              : static_cast<std::int64_t>(ParseLong(digits));
     if (value >= 0 && value <= 255) {
-      g_StringText += static_cast<char>(value);
+      g_Lexer.stringText += static_cast<char>(value);
       return end;
     }
   }
   // Unknown: keep the backslash and read what follows as plain text.
   ReportLexError(403, "Unknown escape character");
-  g_StringText += '\\';
+  g_Lexer.stringText += '\\';
   return i;
 }
 
@@ -206,22 +240,22 @@ std::size_t ScanString(std::string_view text, std::size_t at) {
     EmitText(TOKEN_STRING, text.substr(i, end - i));
     return end + 1;
   }
-  g_StringText.assign(text.substr(i, end - i));
+  g_Lexer.stringText.assign(text.substr(i, end - i));
   i = end;
   while (i < text.size()) {
     char c = text[i];
     if (c == '\\') {
       i = DecodeEscape(text, i);
     } else if (c == delimiter) {
-      EmitText(TOKEN_STRING, g_StringText);
+      EmitText(TOKEN_STRING, g_Lexer.stringText);
       return i + 1;
     } else {
-      g_StringText += c;
+      g_Lexer.stringText += c;
       ++i;
     }
   }
   ReportLexError(401, "Unexpected end of string");
-  EmitText(TOKEN_STRING, g_StringText);
+  EmitText(TOKEN_STRING, g_Lexer.stringText);
   return i;
 }
 
@@ -246,8 +280,8 @@ namespace {
 
 enum class Scan { kNoTokens, kTokens, kBadStart };
 
-/// Lexes `text` into new room in the token storage, from g_LineStart to
-/// g_LineOut. The byte after the end, text[text.size()], must be readable
+/// Lexes `text` into new room in the token storage, from g_Lexer.lineStart to
+/// g_Lexer.lineOut. The byte after the end, text[text.size()], must be readable
 /// and start no token (a CR, an LF or a stand-in). kBadStart: a byte that
 /// starts no token comes before the first token.
 Scan ScanLine(std::string_view text) {
@@ -264,7 +298,7 @@ Scan ScanLine(std::string_view text) {
     } else if (cls & kIdentifierStart) {
       std::size_t end = SkipRun(bytes, i + 1, kIdentifierPart);
       EmitText(TOKEN_IDENTIFIER, text.substr(i, end - i));
-      g_LineIdentifiers |= IdentifierMask(bytes[i]);
+      g_Lexer.lineIdentifiers |= IdentifierMask(bytes[i]);
       i = end;
     } else if (cls & kNumberStart) {
       std::size_t end = SkipRun(bytes, i + 1, kNumberPart);
@@ -307,9 +341,9 @@ StoreLine(std::uint32_t fileId, std::int32_t number, std::string_view tokens,
 bool LexLine(std::string_view text, std::uint32_t fileId,
              std::int32_t lineNumber, CLineList::Position *position,
              std::int32_t includeDepth) {
-  if (fileId != g_LexFileId) {
+  if (fileId != g_Lexer.lexFileId) {
     g_LexFile = FileNameOf(fileId);
-    g_LexFileId = fileId;
+    g_Lexer.lexFileId = fileId;
   }
   g_LexLine = lineNumber;
   *position = CLineList::kNoPosition;
@@ -317,10 +351,10 @@ bool LexLine(std::string_view text, std::uint32_t fileId,
   if (scan != Scan::kTokens)
     return scan == Scan::kNoTokens;
   std::string_view tokens = CommitTokens(
-      g_LineStart, static_cast<std::size_t>(g_LineOut - g_LineStart));
+      g_Lexer.lineStart, static_cast<std::size_t>(g_Lexer.lineOut - g_Lexer.lineStart));
   StoreLine(fileId, lineNumber, tokens,
-                                      g_LineIdentifiers, includeDepth, position);
-  g_SourceMemory += sizeof(CSourceLine) + tokens.size();
+                                      g_Lexer.lineIdentifiers, includeDepth, position);
+  g_Lexer.sourceMemory += sizeof(CSourceLine) + tokens.size();
   AddWrapping(g_SourceLineCount, 1);
   return true;
 }
@@ -331,7 +365,7 @@ bool TokenizeLine(std::string_view text, std::uint32_t fileId,
                   std::int32_t lineNumber, CLineList::Position *position,
                   std::int32_t includeDepth) {
   // Give the line the terminator the scanners rely on.
-  static std::string line;
+  std::string &line = g_Lexer.line;
   line.assign(text);
   line.push_back('\n');
   return LexLine(std::string_view(line.data(), text.size()), fileId,
@@ -366,7 +400,7 @@ public:
     ++m_Stored;
     if (m_FirstLine != nullptr && *m_FirstLine == CLineList::kNoPosition)
       *m_FirstLine = position;
-    if (g_SourceMemory <= kMaxSourceMemory)
+    if (g_Lexer.sourceMemory <= kMaxSourceMemory)
       return true;
     m_TooLarge = true;
     return false;
@@ -486,30 +520,6 @@ private:
 
 enum class ReadEnd { kDone, kLexFailed, kReadFailed };
 
-/// The bytes a file is read into. They are not cleared when allocated: only
-/// the pages that reads fill are ever touched, so a small file costs no
-/// more than its own size.
-class CReadBuffer {
-public:
-  char *Data() { return m_Data.get(); }
-  std::size_t Size() const { return m_Size; }
-
-  /// Makes room for at least `size` bytes, keeping the first `keep`.
-  void Grow(std::size_t size, std::size_t keep) {
-    if (size <= m_Size)
-      return;
-    std::unique_ptr<char[]> bigger = std::make_unique_for_overwrite<char[]>(size);
-    if (keep != 0)
-      std::memcpy(bigger.get(), m_Data.get(), keep);
-    m_Data = std::move(bigger);
-    m_Size = size;
-  }
-
-private:
-  std::unique_ptr<char[]> m_Data;
-  std::size_t m_Size = 0;
-};
-
 /// Reads `file` into `block` and hands the bytes to `splitter`, until the
 /// end of the file or until lexing stops. kReadFailed: the file could not
 /// be read, or holds more than `room` bytes. `total` receives the bytes
@@ -576,7 +586,7 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   // The sources of a build may add up to no more than one file may hold,
   // however often files are included.
   std::uint64_t room = SourceRoom();
-  std::uint64_t memoryBefore = g_SourceMemory;
+  std::uint64_t memoryBefore = g_Lexer.sourceMemory;
   platform::FileHandle file = platform::OpenForRead(path);
   std::uint64_t size = file == platform::kNoFile ? 0 : platform::FileSizeOf(file);
   if (file == platform::kNoFile || size > room) {
@@ -588,10 +598,8 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   CProgramSink sink(InternFileName(FileNamePart(path)), includeDepth,
                     firstLine);
   CLineSplitter splitter(sink);
-  // The block is kept between files: included files are many and small.
-  static CReadBuffer block;
   std::uint64_t total = 0;
-  ReadEnd end = ReadAndLex(file, room, block, splitter, total);
+  ReadEnd end = ReadAndLex(file, room, g_Lexer.block, splitter, total);
   // An ordinary file counts its whole size even when lexing stopped early;
   // a device or pipe counts what was read of it.
   if (platform::IsRegularFile(file))
@@ -601,7 +609,7 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
     // As if the file could not be read at all: nothing of it stays.
     if (sink.First() != CLineList::kNoPosition)
       RemoveLines(sink.First(), sink.Stored());
-    g_SourceMemory = memoryBefore;
+    g_Lexer.sourceMemory = memoryBefore;
     if (firstLine != nullptr)
       *firstLine = CLineList::kNoPosition;
     return fail();
@@ -615,11 +623,10 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
 }
 
 void ResetLexer() {
+  g_Lexer = CLexerState();
   g_LexFile = std::string_view();
-  g_LexFileId = ~0u;
   g_LexLine = 0;
   g_SourceLineCount = 0;
   g_SourceFileCount = 0;
   g_SourceSize = 0;
-  g_SourceMemory = 0;
 }

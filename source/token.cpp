@@ -18,10 +18,21 @@ CLineList g_SourceLines;
 
 namespace {
 
-CArena g_TokenStorage;
-// A deque keeps every name at its address, so views of names stay valid.
-std::deque<std::string> g_FileNames;
-std::unordered_map<std::string_view, std::uint32_t> g_FileNameIds;
+/// The storage of the program's tokens and file names.
+struct CTokenStorage {
+  CArena tokens;
+  /// A deque keeps every name at its address, so views of names stay valid.
+  std::deque<std::string> fileNames;
+  std::unordered_map<std::string_view, std::uint32_t> fileNameIds;
+
+  void Reset() {
+    tokens.Reset();
+    fileNameIds.clear();
+    fileNames.clear();
+  }
+};
+
+CTokenStorage g_Storage;
 
 } // namespace
 
@@ -88,38 +99,36 @@ void CLineList::Clear() {
 }
 
 std::string_view StoreTokens(std::string_view encoded) {
-  return g_TokenStorage.Store(encoded);
+  return g_Storage.tokens.Store(encoded);
 }
 
 std::uint8_t *ReserveTokens(std::size_t size) {
-  return g_TokenStorage.Reserve(size);
+  return g_Storage.tokens.Reserve(size);
 }
 
 std::string_view CommitTokens(std::uint8_t *start, std::size_t used) {
-  g_TokenStorage.Commit(used);
+  g_Storage.tokens.Commit(used);
   return std::string_view(reinterpret_cast<const char *>(start), used);
 }
 
 std::uint32_t InternFileName(std::string_view name) {
-  auto found = g_FileNameIds.find(name);
-  if (found != g_FileNameIds.end())
+  auto found = g_Storage.fileNameIds.find(name);
+  if (found != g_Storage.fileNameIds.end())
     return found->second;
-  std::uint32_t id = static_cast<std::uint32_t>(g_FileNames.size());
-  g_FileNames.emplace_back(name);
-  g_FileNameIds.emplace(g_FileNames.back(), id);
+  std::uint32_t id = static_cast<std::uint32_t>(g_Storage.fileNames.size());
+  g_Storage.fileNames.emplace_back(name);
+  g_Storage.fileNameIds.emplace(g_Storage.fileNames.back(), id);
   return id;
 }
 
 std::string_view FileNameOf(std::uint32_t id) {
-  return id < g_FileNames.size() ? std::string_view(g_FileNames[id])
+  return id < g_Storage.fileNames.size() ? std::string_view(g_Storage.fileNames[id])
                                  : std::string_view();
 }
 
 void ResetSourceLines() {
   g_SourceLines.Clear();
-  g_TokenStorage.Reset();
-  g_FileNameIds.clear();
-  g_FileNames.clear();
+  g_Storage.Reset();
 }
 
 bool AcceptToken(CTokenList &list, TokenKind kind, std::string_view text) {

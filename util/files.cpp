@@ -13,7 +13,11 @@ constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFF;
 
 std::string g_ProgramDirectoryOverride;
 
+/// The files this build has read.
 std::vector<CReadFile> g_FilesRead;
+
+/// The buffer that files are read in beyond their stated size.
+char g_Block[1 << 16];
 
 } // namespace
 
@@ -62,17 +66,16 @@ bool ReadWholeFile(const std::string &path, std::string &content) {
     }
     content.resize(used);
   }
-  static char block[1 << 16];
   while (ok) {
     std::size_t got = 0;
-    ok = platform::ReadBytes(file, block, sizeof block, &got);
+    ok = platform::ReadBytes(file, g_Block, sizeof g_Block, &got);
     if (!ok || got == 0)
       break;
     if (content.size() + got > kMaxFileSize) {
       ok = false;
       break;
     }
-    content.append(block, got);
+    content.append(g_Block, got);
   }
   platform::CloseFile(file);
   return ok;
@@ -86,22 +89,21 @@ bool ReadWholeFileUpTo(const std::string &path, std::string &content,
   NoteFileRead(path, file);
   content.clear();
   bool ok = true;
-  static char block[1 << 16];
   for (;;) {
     // Ask for one byte more than may still come, to notice an oversized file
     // without reading far past the bound.
     std::size_t room = maxSize - content.size();
-    std::size_t want = room < sizeof block ? room + 1 : sizeof block;
+    std::size_t want = room < sizeof g_Block ? room + 1 : sizeof g_Block;
     std::size_t got = 0;
-    ok = platform::ReadBytes(file, block, want, &got);
+    ok = platform::ReadBytes(file, g_Block, want, &got);
     if (!ok || got == 0)
       break;
     if (got > room) {
-      content.append(block, room);
+      content.append(g_Block, room);
       ok = false;
       break;
     }
-    content.append(block, got);
+    content.append(g_Block, got);
   }
   platform::CloseFile(file);
   return ok;

@@ -103,66 +103,10 @@ std::size_t DecimalFloatPrefix(std::string_view text) {
   return i;
 }
 
-namespace {
-
-/// The value of a decimal number whose digits fit 2^53 and whose scale is
-/// at most 10^22 either way: both are exact doubles, so one multiplication
-/// or division rounds correctly, giving exactly what strtod gives. False
-/// for any other text (strtod decides those).
-bool ParseShortDecimal(std::string_view text, double &value) {
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,
-                                       1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17,
-                                       1e18, 1e19, 1e20, 1e21, 1e22};
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-    negative = text[i++] == '-';
-  std::uint64_t mantissa = 0;
-  int digits = 0;
-  int scale = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i, ++digits)
-    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-  if (i < text.size() && text[i] == '.') {
-    for (++i; i < text.size() && IsDigit(text[i]); ++i, ++digits, --scale)
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-  }
-  if (digits > 18 || mantissa > (std::uint64_t{1} << 53))
-    return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    std::size_t j = i + 1;
-    bool negativeExponent = false;
-    if (j < text.size() && (text[j] == '+' || text[j] == '-'))
-      negativeExponent = text[j++] == '-';
-    int exponent = 0;
-    int exponentDigits = 0;
-    // Only a few digits are kept: longer exponents go to strtod.
-    for (; j < text.size() && IsDigit(text[j]); ++j, ++exponentDigits)
-      if (exponentDigits < 4)
-        exponent = exponent * 10 + (text[j] - '0');
-    if (exponentDigits == 0 || exponentDigits > 3)
-      return false;
-    scale += negativeExponent ? -exponent : exponent;
-    i = j;
-  }
-  // Anything else (leading space, say) is left to strtod.
-  if (i != text.size() || digits == 0 || scale < -22 || scale > 22)
-    return false;
-  double result = static_cast<double>(mantissa);
-  result = scale >= 0 ? result * kPowers[scale] : result / kPowers[-scale];
-  value = negative ? -result : result;
-  return true;
-}
-
-} // namespace
-
 double ParseDouble(std::string_view text) {
   std::size_t end = DecimalFloatPrefix(text);
   if (end == 0)
     return 0.0;
-  double value = 0.0;
-  if (ParseShortDecimal(text.substr(0, end), value))
-    return value;
   // The prefix holds only decimal syntax, which strtod rounds correctly in
   // the "C" locale this program runs in.
   char small[64];

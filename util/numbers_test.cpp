@@ -39,9 +39,8 @@ TEST(ParseHex, SkipsNonDigitsAndWraps) {
   EXPECT_EQ(ParseHex("123456789"), 0x23456789u);
 }
 
-// Short decimals take a path of their own: it must agree with strtod to
-// the last bit, sign of zero included, on both sides of its limits.
-TEST(ParseDouble, ShortDecimalsAreRoundedExactlyLikeStrtod) {
+// Decimals are rounded correctly, to the last bit and the sign of zero.
+TEST(ParseDouble, DecimalsAreRoundedExactlyLikeStrtod) {
   std::mt19937_64 random(7);
   for (int n = 0; n < 200000; ++n) {
     unsigned long long a = random() >> (random() % 64);

@@ -1,0 +1,95 @@
+//===- driver/build_test.cpp ----------------------------------------------===//
+
+#include "driver/build.h"
+
+#include "driver/diagnostics.h"
+#include "util/files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const fs::path &path, const std::string &text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+struct Outcome {
+  int status;
+  std::string output;
+  std::string image;
+  bool operator==(const Outcome &) const = default;
+};
+
+class BuildTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    m_Dir = fs::path(::testing::TempDir()) / "build_test";
+    fs::remove_all(m_Dir);
+    fs::create_directories(m_Dir);
+    for (const char *name : {"std.tvh", "Instructions.okl", "Directories.okl"})
+      fs::copy_file(fs::path(FERROX_DATA_DIR) / name, m_Dir / name);
+    SetProgramDirectoryForTesting(m_Dir.string() + "/");
+  }
+  void TearDown() override {
+    SetProgramDirectoryForTesting("");
+    ResetAllState();
+    fs::remove_all(m_Dir);
+  }
+
+  /// Runs ferrox in this process on `source`, as its command line would.
+  Outcome Build(const std::string &source) {
+    WriteAll(m_Dir / "prog.tvs", source);
+    std::string output;
+    CaptureOutputForTesting(&output);
+    std::string src = (m_Dir / "prog.tvs").string();
+    std::string img = (m_Dir / "prog.img").string();
+    const char *argv[] = {"ferrox", src.c_str(), img.c_str()};
+    int status = RunFerrox(3, argv);
+    CaptureOutputForTesting(nullptr);
+    // The time taken is the one line that may differ.
+    output = std::regex_replace(output, std::regex("Total time   : [0-9.]+s"), "T");
+    std::string image = fs::exists(m_Dir / "prog.img") ? ReadAll(m_Dir / "prog.img") : "";
+    fs::remove(m_Dir / "prog.img");
+    return {status, output, image};
+  }
+
+  fs::path m_Dir;
+};
+
+TEST_F(BuildTest, EachBuildInAProcessGivesWhatTheFirstGave) {
+  WriteAll(m_Dir / "io.tvh", "ifndef IO_TVH\ndefine IO_TVH\nnamespace io\nport: data1u 7\nend\nendif\n");
+  // A build that leaves macros, labels, namespaces, fix-ups, included files
+  // and a boot value behind, and one that fails with many errors.
+  const std::string first =
+      "include \"io.tvh\"\ninclude \"io.tvh\"\ndefine TWICE data2u 2, 2\n"
+      "namespace a\nx: TWICE\ndata4i &later, &io.port\nend\nbootend\n"
+      "later: data4f 1.5\ncall a.x\n";
+  const std::string second =
+      "x: data1u 1\nnamespace a\nx: data1u 2\nend\nTWICE\nbogus\n"
+      "data4i &nowhere\nnamespace n\n" + std::string(9, '\n') + "bad1\nbad2\nbad3\nbad4\nbad5\n";
+  Outcome a1 = Build(first);
+  Outcome b1 = Build(second);
+  Outcome a2 = Build(first);
+  Outcome b2 = Build(second);
+  EXPECT_EQ(a1.status, 0) << a1.output;
+  EXPECT_NE(b1.status, 0);
+  EXPECT_EQ(a2, a1);
+  EXPECT_EQ(b2, b1);
+  EXPECT_NE(b1.output.find("and more errors..."), std::string::npos) << b1.output;
+}
+
+} // namespace

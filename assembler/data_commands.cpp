@@ -152,6 +152,7 @@ bool CommandData(CSourceLine &line, std::int32_t kind) {
   return pending.Flush();
 }
 
+// array-command: "array" kind count [","] value
 bool CommandArray(CSourceLine &line, std::int32_t kind) {
   CParameter count;
   std::int32_t repeat;
@@ -166,6 +167,7 @@ bool CommandArray(CSourceLine &line, std::int32_t kind) {
   return true;
 }
 
+// reserve-command: "reserve" count
 bool CommandReserve(CSourceLine &line) {
   CParameter count;
   std::int32_t size;
@@ -180,6 +182,7 @@ bool CommandReserve(CSourceLine &line) {
   return true;
 }
 
+// skip-command: "skip" kind { [","] value }
 bool CommandSkip(CSourceLine &line, std::int32_t kind) {
   g_Scratch.skipValues.clear();
   std::uint64_t length = 0;

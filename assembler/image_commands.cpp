@@ -33,6 +33,7 @@ bool CheckSingleParameter(const CParameter &parameter) {
 
 } // namespace
 
+// offset-command: ("offset" | "offsetdelta") "&"-value
 bool CommandOffset(CSourceLine &line, bool relative) {
   CParameter parameter;
   // A parameter that does not parse ends the command: the parser has said
@@ -50,6 +51,7 @@ bool CommandOffset(CSourceLine &line, bool relative) {
   return true;
 }
 
+// boot-command: "bootnone" | "bootall" | "bootend" | "boot" "&"-value
 bool CommandBoot(CSourceLine &line, int variant, std::uint32_t value) {
   if (variant == 2) {
     CParameter parameter;
@@ -76,6 +78,7 @@ bool CommandBoot(CSourceLine &line, int variant, std::uint32_t value) {
   return true;
 }
 
+// includebin-command: "includebin" string
 bool CommandIncludeBin(CSourceLine &line) {
   CParameter parameter;
   if (!ParseParameter(line, parameter))

@@ -131,6 +131,7 @@ void ReportLineError(int code, std::string_view message) {
                 g_CurrentLine->GetLineNumber());
 }
 
+// statement: [identifier ":"] [ command-keyword { parameter } | instruction-name { parameter } ]
 bool CompileStatement() {
   CSourceLine &line = *g_SourceLines.Current();
   g_CurrentLine = &line;

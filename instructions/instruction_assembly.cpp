@@ -7,6 +7,7 @@
 #include "driver/statistics.h"
 #include "image/image_writer.h"
 
+// instruction: name parameter-1 ... parameter-n  (n from the definition, 0 to 3)
 bool AssembleInstruction(CSourceLine &line, const CInstruction &definition) {
   // Every parameter is parsed before any byte is written, so a statement
   // with missing or malformed parameters writes nothing.

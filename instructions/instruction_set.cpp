@@ -67,6 +67,7 @@ bool ReadInstructionDefinition(qz::COKLRead &reader) {
   return true;
 }
 
+// instruction-file: { definition }
 bool ReadInstructions() {
   std::string path = ProgramDirectory() + "Instructions.okl";
   std::string text;

@@ -64,6 +64,7 @@ void COKLRead::ReplaceConstruct(std::uint32_t place,
   --m_MarkupDepth;
 }
 
+// comment: "[/" { any byte } "/]"
 void COKLRead::HandleComment() {
   char open = static_cast<char>(Current());
   const char endMark[] = {'/', MirrorBracket(open)};
@@ -74,6 +75,7 @@ void COKLRead::HandleComment() {
   m_Buffer.Erase(m_Pos, end + 2 - m_Pos);
 }
 
+// entity: "[$" name "]"
 void COKLRead::HandleEntity() {
   std::uint32_t place = m_Pos;
   EnterConstruct(COKLError::kEntityError);
@@ -94,6 +96,8 @@ void COKLRead::HandleEntity() {
   ReplaceConstruct(place, found->second, COKLError::kEntityError);
 }
 
+// directive: "[#" name { argument } "]"
+//   def, undef, if/ifn with elseif/elseifn/else branches, inc, okl
 void COKLRead::HandleDirective() {
   std::uint32_t place = m_Pos;
   EnterConstruct(COKLError::kDirectiveError);
@@ -156,6 +160,7 @@ void COKLRead::OnDirective(const std::string &name, std::string &output) {
   Raise(COKLError::kDirectiveError);
 }
 
+// condition: name [ ( "=" | ":" ) value ]
 void COKLRead::ReadCondition(std::string &name, std::string &value) {
   int mark = 0;
   if (ReadPair(&name, &mark, &value))
@@ -165,6 +170,7 @@ void COKLRead::ReadCondition(std::string &name, std::string &value) {
     Raise(COKLError::kDirectiveError);
 }
 
+// branch: "[" text "]"
 void COKLRead::ReadBranch(bool take, std::string &output) {
   if (!OpenSection())
     Raise(COKLError::kDirectiveError);
@@ -182,6 +188,7 @@ void COKLRead::ReadBranch(bool take, std::string &output) {
     Raise(COKLError::kDirectiveError);
 }
 
+// conditional: condition branch { ("elseif" | "elseifn") condition branch } [ "else" branch ]
 void COKLRead::RunConditional(bool positive, std::string &output) {
   std::string condName;
   std::string condValue;

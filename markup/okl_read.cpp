@@ -123,6 +123,7 @@ void COKLRead::SkipFiller() {
     m_AtEnd = AtEnd();
 }
 
+// special-char: "[&" byte "]" | "{&" byte "}"
 bool COKLRead::ReadSpecialChar(char *out) {
   std::size_t pos = m_Pos;
   if (pos + 1 >= Length())
@@ -143,6 +144,7 @@ bool COKLRead::ReadSpecialChar(char *out) {
   return true;
 }
 
+// long-special-char: ("[&" | "{&") filler ( digits | "x" hex-digits ) ("]" | "}")
 char COKLRead::ReadLongSpecialChar() {
   EnterConstruct(COKLError::kSpecialCharError);
   SkipFiller();
@@ -170,6 +172,7 @@ void COKLRead::ApplyValueOptions(std::string *out) const {
     *out = ConvertNewlines(*out, m_NewLineMode);
 }
 
+// quoted-value: quote { any byte but that quote } quote
 void COKLRead::ReadQuotedValue(std::string &value) {
   int quote = Current();
   ++m_Pos;
@@ -192,6 +195,7 @@ void COKLRead::ReadQuotedValue(std::string &value) {
   Raise(COKLError::kUnexpectedEnd);
 }
 
+// bare-value: { byte other than blank "," ";" ":" "=" quote bracket }
 bool COKLRead::ReadBareValue(std::string &value) {
   for (;;) {
     char special;
@@ -209,6 +213,7 @@ bool COKLRead::ReadBareValue(std::string &value) {
   return !value.empty();
 }
 
+// value: filler ( quoted-value | bare-value | special-char ) filler
 bool COKLRead::ReadValue(std::string *out) {
   if (AtEnd())
     return false;
@@ -228,6 +233,7 @@ bool COKLRead::ReadValue(std::string *out) {
   return true;
 }
 
+// text: { byte up to the next bracket }
 bool COKLRead::ReadText(std::string *out) {
   if (AtEnd())
     return false;
@@ -272,6 +278,7 @@ bool COKLRead::ReadPairMark(int *mark) {
   return true;
 }
 
+// pair: value ( "=" | ":" ) value
 bool COKLRead::ReadPair(std::string *name, int *mark, std::string *value) {
   std::uint32_t start = m_Pos;
   if (ReadValue(name) && ReadPairMark(mark) && ReadValue(value))
@@ -281,6 +288,7 @@ bool COKLRead::ReadPair(std::string *name, int *mark, std::string *value) {
   return false;
 }
 
+// section: ( "[" | "{" ) { value | section } ( "]" | "}" )
 bool COKLRead::OpenSection() {
   if (AtEnd())
     return false;

@@ -193,6 +193,7 @@ void ClearMacros() {
   g_State.firstLetters = 0;
 }
 
+// define-directive: "define" identifier { token }
 void DefineMacro(CSourceLine &line) {
   std::string_view name;
   if (!TakeToken(line, TOKEN_IDENTIFIER, &name)) {

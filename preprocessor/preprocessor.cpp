@@ -88,6 +88,7 @@ Directive ReadDirective(CSourceLine &line, bool skipping) {
   return Directive::None;
 }
 
+// conditional: ("ifdef" | "ifndef") identifier | "else" | "endif"
 void HandleConditional(CSourceLine &line, Directive directive,
                        std::int32_t &counter) {
   switch (directive) {
@@ -125,6 +126,7 @@ void HandleConditional(CSourceLine &line, Directive directive,
   }
 }
 
+// error-directive: "error" string
 void HandleError(CSourceLine &line) {
   std::string_view message;
   if (!TakeToken(line, TOKEN_STRING, &message)) {
@@ -179,6 +181,7 @@ CGuard ReadGuard(const CSourceLine *after) {
 
 /// The include directive: removes its line and splices the file's lines in
 /// its place, leaving the cursor on the first of them.
+// include-directive: "include" string
 void HandleInclude(CSourceLine &line) {
   std::string_view name;
   if (!TakeToken(line, TOKEN_STRING, &name)) {

@@ -173,6 +173,7 @@ void ReportLexError(int code, std::string_view message) {
 
 /// Decodes the escape whose backslash is at `text[at]`, appending its byte to
 /// g_Lexer.stringText. Returns the index of the first byte after the escape.
+// escape: "\\" ( one of b f n r t v a \\ ' " 0 ? | ("x" | "X") hex-digits | digits )
 std::size_t DecodeEscape(std::string_view text, std::size_t at) {
   std::size_t i = at + 1;
   if (i >= text.size()) {
@@ -229,6 +230,7 @@ std::size_t DecodeEscape(std::string_view text, std::size_t at) {
 
 /// Scans the string whose delimiter is at `text[at]` and appends its token.
 /// Returns the index after the string.
+// string: quote { escape | byte other than that quote } quote
 std::size_t ScanString(std::string_view text, std::size_t at) {
   char delimiter = text[at];
   std::size_t i = at + 1;
@@ -284,6 +286,10 @@ enum class Scan { kNoTokens, kTokens, kBadStart };
 /// g_Lexer.lineOut. The byte after the end, text[text.size()], must be readable
 /// and start no token (a CR, an LF or a stand-in). kBadStart: a byte that
 /// starts no token comes before the first token.
+// line:       { blank } { token { blank } } [ ";" comment ]
+// token:      symbol | identifier | number | string
+// identifier: letter-or-"_" { letter | digit | "_" }
+// number:     ( digit | "+" | "-" ) { letter | digit | "_" | "+" | "-" | "." }
 Scan ScanLine(std::string_view text) {
   BeginLine(text.size());
 

@@ -87,7 +87,7 @@ void PatchLabels() {
       std::string message;
       if (NextErrorIsPrinted())
         message = "\"" + TokensToPath(fixup.tokens) + "\" label used without being defined";
-      ReportRepeatedErrorAt(905, message, FileNameOf(fixup.fileId), fixup.line,
+      ReportRepeatedErrorAt(905, message, fixup.fileId, fixup.line,
                             fixup.repeat);
       continue;
     }

@@ -127,7 +127,7 @@ void ReportLineError(int code, std::string_view message) {
     ReportError(code, message);
     return;
   }
-  ReportErrorAt(code, message, g_CurrentLine->FileName(),
+  ReportErrorAt(code, message, g_CurrentLine->FileId(),
                 g_CurrentLine->GetLineNumber());
 }
 

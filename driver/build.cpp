@@ -105,9 +105,9 @@ bool BuildProgram(const std::string &source, const std::string &destination,
 
   if (!LoadIncludeDirectories())
     return false;
-  if (!LoadSourceFile(ProgramDirectory() + "std.tvh", nullptr, "", 0))
+  if (!LoadSourceFile(ProgramDirectory() + "std.tvh", nullptr, kNoFileId, 0))
     return false;
-  if (!LoadSourceFile(g_SourcePath, nullptr, "", 0))
+  if (!LoadSourceFile(g_SourcePath, nullptr, kNoFileId, 0))
     return false;
   if (!Preprocess())
     return false;

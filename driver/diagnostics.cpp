@@ -2,7 +2,9 @@
 
 #include "driver/diagnostics.h"
 
+#include "driver/observer.h"
 #include "image/image_writer.h"
+#include "source/token.h"
 
 #include <cstdio>
 
@@ -13,6 +15,7 @@ namespace {
 constexpr std::int32_t kPrintedErrors = 7;
 
 std::string *g_OutputSink = nullptr;
+CBuildObserver *g_Observer = nullptr;
 
 /// Counts the error and tells whether its line is printed; the eighth error
 /// prints the overflow notice instead.
@@ -40,6 +43,8 @@ void PrintLine(std::string_view text) {
 }
 
 void ReportError(int code, std::string_view message) {
+  if (g_Observer != nullptr)
+    g_Observer->OnError(code, message, kNoFileId, 0);
   if (!CountError())
     return;
   std::string line = "Error ";
@@ -49,11 +54,13 @@ void ReportError(int code, std::string_view message) {
   PrintLine(line);
 }
 
-void ReportErrorAt(int code, std::string_view message, std::string_view file,
+void ReportErrorAt(int code, std::string_view message, std::uint32_t fileId,
                    std::int32_t lineNumber) {
+  if (g_Observer != nullptr)
+    g_Observer->OnError(code, message, fileId, lineNumber);
   if (!CountError())
     return;
-  std::string line(file);
+  std::string line(FileNameOf(fileId));
   line += " (";
   line += std::to_string(lineNumber);
   line += "): error ";
@@ -63,20 +70,30 @@ void ReportErrorAt(int code, std::string_view message, std::string_view file,
   PrintLine(line);
 }
 
-bool NextErrorIsPrinted() { return g_ErrorCount < kPrintedErrors; }
+bool NextErrorIsPrinted() {
+  return g_Observer != nullptr || g_ErrorCount < kPrintedErrors;
+}
 
 void ReportRepeatedErrorAt(int code, std::string_view message,
-                           std::string_view file, std::int32_t line,
+                           std::uint32_t fileId, std::int32_t line,
                            std::uint64_t times) {
-  // Once the notice is printed, further errors only count.
-  while (times > 0 && g_ErrorCount <= kPrintedErrors) {
-    ReportErrorAt(code, message, file, line);
+  // Once the notice is printed, further errors only count; an observer
+  // hears of one use more than the printed ones at most, since the rest
+  // are at the same place with the same message.
+  while (times > 0 && (g_ErrorCount <= kPrintedErrors || g_Observer != nullptr)) {
+    ReportErrorAt(code, message, fileId, line);
     --times;
+    if (g_ErrorCount > kPrintedErrors)
+      break;
   }
   std::uint64_t total = static_cast<std::uint64_t>(g_ErrorCount) + times;
   g_ErrorCount = total > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(total);
 }
 
 void CaptureOutputForTesting(std::string *sink) { g_OutputSink = sink; }
+
+void SetBuildObserver(CBuildObserver *observer) { g_Observer = observer; }
+
+CBuildObserver *BuildObserver() { return g_Observer; }
 
 void ResetDiagnostics() { g_ErrorCount = 0; }

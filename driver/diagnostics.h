@@ -17,18 +17,18 @@ extern std::int32_t g_ErrorCount;
 
 /// Reports an error without a position: "Error <code>: <message>".
 void ReportError(int code, std::string_view message);
-/// Reports an error at a source position:
-/// "<file> (<line>): error <code>: <message>".
-void ReportErrorAt(int code, std::string_view message, std::string_view file,
+/// Reports an error at a line of the file `fileId` (InternFile):
+/// "<file name> (<line>): error <code>: <message>".
+void ReportErrorAt(int code, std::string_view message, std::uint32_t fileId,
                    std::int32_t line);
 
 /// Reports the same positioned error `times` times: as many lines as the
 /// limit allows are printed, and all are counted.
 void ReportRepeatedErrorAt(int code, std::string_view message,
-                           std::string_view file, std::int32_t line,
+                           std::uint32_t fileId, std::int32_t line,
                            std::uint64_t times);
 
-/// True when the next error will be printed in full; callers that report
+/// True when the next error's message will be read; callers that report
 /// errors by the thousand skip composing messages nobody sees.
 bool NextErrorIsPrinted();
 

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data,
                   std::string_view(reinterpret_cast<const char *>(data), size));
 
   g_SourceLines.Rewind();
-  bool loaded = LoadSourceFile(g_Path, nullptr, "", 0);
+  bool loaded = LoadSourceFile(g_Path, nullptr, kNoFileId, 0);
   // A failure is always a numbered error; success may still carry lexer
   // errors inside lines.
   if (!loaded)

@@ -202,7 +202,7 @@ void DefineMacro(CSourceLine &line) {
   }
   if (FindMacro(name) != nullptr) {
     ReportErrorAt(800, "\"" + std::string(name) + "\" macro already exists",
-                  line.FileName(), line.GetLineNumber());
+                  line.FileId(), line.GetLineNumber());
     return;
   }
   AddMacro(std::make_unique<CMacro>(name, line.EncodedFrom(line.GetCursor())));
@@ -256,7 +256,7 @@ void ExpandMacros(CSourceLine &line) {
     top.tokens.Advance();
     if (macro != nullptr && macro->Empty()) {
       ReportErrorAt(801, "\"" + macro->Name() + "\" cannot expand empty macro",
-                    line.FileName(), line.GetLineNumber());
+                    line.FileId(), line.GetLineNumber());
       ++g_State.localEvents;
       macro = nullptr;
     }
@@ -280,7 +280,7 @@ void ExpandMacros(CSourceLine &line) {
       // Name the macro whose replacement led back to one being expanded.
       const CMacro *closing = top.macro != nullptr ? top.macro : macro;
       ReportErrorAt(802, "\"" + closing->Name() + "\" recursive macro expansion",
-                    line.FileName(), line.GetLineNumber());
+                    line.FileId(), line.GetLineNumber());
       top.tokens.SetCursor(at);
       AppendRemainder();
       break;
@@ -307,7 +307,7 @@ void ExpandMacros(CSourceLine &line) {
       // Name the macro the line itself used, whose expansion grew too large.
       std::string name = outer != nullptr ? outer->Name() : std::string(token.text);
       ReportErrorAt(803, "\"" + name + "\" macro expansion too large",
-                    line.FileName(), line.GetLineNumber());
+                    line.FileId(), line.GetLineNumber());
       tooLarge = true;
       break;
     }

@@ -36,7 +36,7 @@ protected:
   /// Preprocesses `lines` (line numbers from 1) and returns the tokens of
   /// every line left.
   std::vector<Tokens> Preprocessed(const std::vector<std::string> &lines) {
-    std::uint32_t file = InternFileName("m.src");
+    std::uint32_t file = InternFile("m.src");
     for (std::size_t i = 0; i < lines.size(); ++i) {
       CLineList::Position position;
       EXPECT_TRUE(TokenizeLine(lines[i], file, static_cast<std::int32_t>(i + 1),
@@ -230,7 +230,7 @@ TEST_F(MacrosTest, KeptExpansionsGiveWhatExpandingTokenByTokenGives) {
       CLineList::Position position;
       ResetSourceLines();
       ASSERT_TRUE(
-          TokenizeLine(lines[i], InternFileName("m.src"), 1, &position));
+          TokenizeLine(lines[i], InternFile("m.src"), 1, &position));
       Tokens tokens;
       CSourceLine *line = g_SourceLines.LineAt(position);
       ASSERT_NE(line, nullptr);

@@ -134,7 +134,7 @@ void HandleError(CSourceLine &line) {
     return;
   }
   ExpectEndOfLine(line);
-  ReportErrorAt(600, message, line.FileName(), line.GetLineNumber());
+  ReportErrorAt(600, message, line.FileId(), line.GetLineNumber());
 }
 
 /// The guard of the lines from the cursor up to `after` (an included file
@@ -190,7 +190,7 @@ void HandleInclude(CSourceLine &line) {
     return;
   }
   ExpectEndOfLine(line);
-  std::string_view file = line.FileName();
+  std::uint32_t file = line.FileId();
   std::int32_t lineNumber = line.GetLineNumber();
   std::int32_t depth = line.IncludeDepth() + 1;
   g_SourceLines.RemoveCurrent();
@@ -261,7 +261,7 @@ bool PreprocessLine(std::int32_t &counter) {
     ReportErrorAt(700,
                   "Preprocessor internal error: " + std::to_string(counter) +
                       " conditional compilation counter cannot be negative",
-                  line.FileName(), line.GetLineNumber());
+                  line.FileId(), line.GetLineNumber());
     return false;
   }
   Directive directive = ReadDirective(line, false);

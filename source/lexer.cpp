@@ -168,7 +168,7 @@ FERROX_ALWAYS_INLINE void EmitText(TokenKind kind, std::string_view text) {
 }
 
 void ReportLexError(int code, std::string_view message) {
-  ReportErrorAt(code, message, g_LexFile, g_LexLine);
+  ReportErrorAt(code, message, g_Lexer.lexFileId, g_LexLine);
 }
 
 /// Decodes the escape whose backslash is at `text[at]`, appending its byte to
@@ -577,13 +577,13 @@ std::uint64_t SourceRoom() {
 } // namespace
 
 bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
-                    std::string_view includerFile, std::int32_t includerLine,
+                    std::uint32_t includerFile, std::int32_t includerLine,
                     std::int32_t includeDepth) {
   if (firstLine != nullptr)
     *firstLine = CLineList::kNoPosition;
   auto fail = [&]() {
     std::string message = "Cannot load source file \"" + path + "\"";
-    if (includerFile.empty())
+    if (includerFile == kNoFileId)
       ReportError(100, message);
     else
       ReportErrorAt(100, message, includerFile, includerLine);
@@ -601,7 +601,7 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   }
   NoteFileRead(path, file);
 
-  CProgramSink sink(InternFileName(FileNamePart(path)), includeDepth,
+  CProgramSink sink(InternFile(path), includeDepth,
                     firstLine);
   CLineSplitter splitter(sink);
   std::uint64_t total = 0;

@@ -37,10 +37,11 @@ inline constexpr std::uint64_t kMaxSourceMemory = std::uint64_t{2} << 30;
 /// CLineList::kNoPosition when the file stored none. A file that cannot be
 /// read, or would take the sources past kMaxSourceSize or kMaxSourceMemory,
 /// reports error 100
-/// at `includerFile` and `includerLine`, or without a position when
-/// `includerFile` is empty. `includeDepth` is stored with every line.
+/// at `includerFile` (a file number) and `includerLine`, or without a
+/// position when `includerFile` is kNoFileId. `includeDepth` is stored with
+/// every line.
 bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
-                    std::string_view includerFile, std::int32_t includerLine,
+                    std::uint32_t includerFile, std::int32_t includerLine,
                     std::int32_t includeDepth = 0);
 
 /// Lexes one line of text. On success `*position` is the stored line's

@@ -32,7 +32,7 @@ protected:
   Lexed Lex(std::string_view text) {
     Lexed result;
     CLineList::Position position = CLineList::kNoPosition;
-    result.ok = TokenizeLine(text, InternFileName("l.src"), 4, &position);
+    result.ok = TokenizeLine(text, InternFile("l.src"), 4, &position);
     CSourceLine *line = position != CLineList::kNoPosition
                             ? g_SourceLines.LineAt(position)
                             : nullptr;
@@ -110,7 +110,7 @@ TEST_F(LexerTest, SourceSizeCountsEvenWhenLexingFails) {
   std::string path = ::testing::TempDir() + "lexer_test_bad.src";
   std::ofstream(path, std::ios::binary) << "data1u 1\n(oops\nlater\n";
   CLineList::Position first = CLineList::kNoPosition;
-  EXPECT_FALSE(LoadSourceFile(path, &first, "", 0));
+  EXPECT_FALSE(LoadSourceFile(path, &first, kNoFileId, 0));
   EXPECT_EQ(g_SourceSize, 21);
   EXPECT_EQ(g_SourceFileCount, 0);
   EXPECT_EQ(g_SourceLineCount, 1);
@@ -129,7 +129,7 @@ TEST_F(LexerTest, LinesAcrossReadBlocksKeepTheirNumbers) {
   text += "third " + std::string(3 * block, 'x') + "\rfourth";
   std::string path = ::testing::TempDir() + "lexer_test_blocks.src";
   std::ofstream(path, std::ios::binary) << text;
-  EXPECT_TRUE(LoadSourceFile(path, nullptr, "", 0));
+  EXPECT_TRUE(LoadSourceFile(path, nullptr, kNoFileId, 0));
   std::vector<std::pair<std::int32_t, std::size_t>> lines;
   for (g_SourceLines.Rewind(); !g_SourceLines.AtEnd(); g_SourceLines.Advance()) {
     CSourceLine *line = g_SourceLines.Current();
@@ -145,7 +145,7 @@ TEST_F(LexerTest, EmptyFileLoadsWithoutLines) {
   std::string path = ::testing::TempDir() + "lexer_test_empty.src";
   std::ofstream(path, std::ios::binary) << "\n\r\n  \n";
   CLineList::Position first = 0;
-  EXPECT_TRUE(LoadSourceFile(path, &first, "", 0));
+  EXPECT_TRUE(LoadSourceFile(path, &first, kNoFileId, 0));
   EXPECT_EQ(first, CLineList::kNoPosition);
   EXPECT_EQ(g_SourceFileCount, 1);
   EXPECT_EQ(g_SourceLines.Size(), 0u);
@@ -158,9 +158,9 @@ TEST_F(LexerTest, SourcesOfABuildTogetherHoldAtMostWhatOneFileMay) {
   // As if earlier files, or this one included again and again, had already
   // brought the total near the bound.
   g_SourceSize = static_cast<std::int32_t>(kMaxSourceSize - 9);
-  EXPECT_TRUE(LoadSourceFile(path, nullptr, "", 0));
+  EXPECT_TRUE(LoadSourceFile(path, nullptr, kNoFileId, 0));
   EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(kMaxSourceSize));
-  EXPECT_FALSE(LoadSourceFile(path, nullptr, "inc.src", 3));
+  EXPECT_FALSE(LoadSourceFile(path, nullptr, InternFile("inc.src"), 3));
   EXPECT_EQ(m_Output,
             "inc.src (3): error 100: Cannot load source file \"" + path + "\"\n");
   EXPECT_EQ(g_SourceSize, static_cast<std::int32_t>(kMaxSourceSize));

@@ -7,6 +7,7 @@
 
 #include "driver/diagnostics.h"
 #include "util/arena.h"
+#include "util/paths.h"
 
 #include <cstring>
 #include <new>
@@ -21,14 +22,19 @@ namespace {
 /// The storage of the program's tokens and file names.
 struct CTokenStorage {
   CArena tokens;
-  /// A deque keeps every name at its address, so views of names stay valid.
-  std::deque<std::string> fileNames;
-  std::unordered_map<std::string_view, std::uint32_t> fileNameIds;
+  /// Every file's path and name. A deque keeps them at their addresses,
+  /// so views of them stay valid.
+  struct CFile {
+    std::string path;
+    std::string name;
+  };
+  std::deque<CFile> files;
+  std::unordered_map<std::string_view, std::uint32_t> fileIds;
 
   void Reset() {
     tokens.Reset();
-    fileNameIds.clear();
-    fileNames.clear();
+    fileIds.clear();
+    files.clear();
   }
 };
 
@@ -111,20 +117,27 @@ std::string_view CommitTokens(std::uint8_t *start, std::size_t used) {
   return std::string_view(reinterpret_cast<const char *>(start), used);
 }
 
-std::uint32_t InternFileName(std::string_view name) {
-  auto found = g_Storage.fileNameIds.find(name);
-  if (found != g_Storage.fileNameIds.end())
+std::uint32_t InternFile(std::string_view path) {
+  auto found = g_Storage.fileIds.find(path);
+  if (found != g_Storage.fileIds.end())
     return found->second;
-  std::uint32_t id = static_cast<std::uint32_t>(g_Storage.fileNames.size());
-  g_Storage.fileNames.emplace_back(name);
-  g_Storage.fileNameIds.emplace(g_Storage.fileNames.back(), id);
+  auto id = static_cast<std::uint32_t>(g_Storage.files.size());
+  g_Storage.files.push_back({std::string(path), FileNamePart(path)});
+  g_Storage.fileIds.emplace(g_Storage.files.back().path, id);
   return id;
 }
 
 std::string_view FileNameOf(std::uint32_t id) {
-  return id < g_Storage.fileNames.size() ? std::string_view(g_Storage.fileNames[id])
-                                 : std::string_view();
+  return id < g_Storage.files.size() ? std::string_view(g_Storage.files[id].name)
+                                     : std::string_view();
 }
+
+std::string_view FilePathOf(std::uint32_t id) {
+  return id < g_Storage.files.size() ? std::string_view(g_Storage.files[id].path)
+                                     : std::string_view();
+}
+
+std::uint32_t FileCount() { return static_cast<std::uint32_t>(g_Storage.files.size()); }
 
 void ResetSourceLines() {
   g_SourceLines.Clear();
@@ -167,9 +180,9 @@ void Expected(int code, const CSourceLine &line) {
     message = "Number expected";
     break;
   default:
-    ReportErrorAt(700, "Internal error in Expected()", line.FileName(),
+    ReportErrorAt(700, "Internal error in Expected()", line.FileId(),
                   line.GetLineNumber());
     return;
   }
-  ReportErrorAt(code, message, line.FileName(), line.GetLineNumber());
+  ReportErrorAt(code, message, line.FileId(), line.GetLineNumber());
 }

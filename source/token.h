@@ -251,8 +251,17 @@ std::uint8_t *ReserveTokens(std::size_t size);
 std::string_view CommitTokens(std::uint8_t *start, std::size_t used);
 
 /// Shares one copy of every file name among all lines.
-std::uint32_t InternFileName(std::string_view name);
+/// The number of the file at `path`, the same for every line of it; lines
+/// name their file by it.
+std::uint32_t InternFile(std::string_view path);
+/// The last path component of a file, which messages show.
 std::string_view FileNameOf(std::uint32_t id);
+/// The path a file was read from.
+std::string_view FilePathOf(std::uint32_t id);
+/// How many files have numbers.
+std::uint32_t FileCount();
+/// The file number of an error that names no file.
+inline constexpr std::uint32_t kNoFileId = 0xFFFFFFFFu;
 
 /// Empties the line list, the token storage and the file name pool.
 void ResetSourceLines();

@@ -28,7 +28,7 @@ protected:
     for (const CToken &token : tokens)
       writer.Append(token.kind, token.text);
     CLineList::LineIndex index =
-        g_SourceLines.NewLine(InternFileName("t.src"), number);
+        g_SourceLines.NewLine(InternFile("t.src"), number);
     CSourceLine &line = g_SourceLines.Line(index);
     line.SetTokens(StoreTokens(writer.Bytes()));
     CLineList::Position at = g_SourceLines.InsertBeforeCursor(index);
@@ -146,8 +146,8 @@ TEST_F(TokenTest, RemovedLinesAreReusedAndManyLinesFit) {
 }
 
 TEST_F(TokenTest, LinesOfOneFileShareTheirName) {
-  EXPECT_EQ(InternFileName("a.src"), InternFileName("a.src"));
-  EXPECT_NE(InternFileName("a.src"), InternFileName("A.src"));
+  EXPECT_EQ(InternFile("a.src"), InternFile("a.src"));
+  EXPECT_NE(InternFile("a.src"), InternFile("A.src"));
   CSourceLine *line = MakeLine({{TOKEN_IDENTIFIER, "x"}});
   EXPECT_EQ(line->GetFileName(), "t.src");
 }

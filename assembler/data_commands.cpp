@@ -121,6 +121,7 @@ bool CommandData(CSourceLine &line, std::int32_t kind) {
   const CValueKind &info = KindInfo(kind);
   bool numeric = info.form == CValueKind::Integer || info.form == CValueKind::Float;
   CPendingBytes pending;
+  CParameter parameter;
   while (!line.AtEnd()) {
     // A number, by far the most common value, is converted here and
     // written together with its neighbours; everything else goes through
@@ -141,7 +142,6 @@ bool CommandData(CSourceLine &line, std::int32_t kind) {
     }
     if (!pending.Flush())
       return false;
-    CParameter parameter;
     if (!ParseParameter(line, parameter) || !RequireValueMode(parameter))
       return false;
     if (!parameter.label.empty() && !DefineLabel(parameter.label))

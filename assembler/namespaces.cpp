@@ -96,6 +96,8 @@ struct CLabelEntry {
   std::string_view name; ///< As written at its definition.
   std::uint32_t scope = 0;
   CLabel label;
+  std::uint32_t fileId = kNoFileId;
+  std::int32_t line = 0;
 };
 
 /// One component of a dotted name, hashed once for every level it is
@@ -298,7 +300,9 @@ bool DefineLabel(std::string_view name) {
       return refuse(outer);
   }
   auto number = static_cast<std::uint32_t>(g_State->labels.size());
-  g_State->labels.push_back({g_State->arena.Store(name), g_State->scope, CLabel{GetOffset()}});
+  g_State->labels.push_back({g_State->arena.Store(name), g_State->scope, CLabel{GetOffset()},
+                             g_CurrentLine != nullptr ? g_CurrentLine->FileId() : kNoFileId,
+                             g_CurrentLine != nullptr ? g_CurrentLine->GetLineNumber() : 0});
   here.labels.Insert(hash, number);
   if (g_LabelsDefined < INT32_MAX)
     ++g_LabelsDefined;
@@ -352,6 +356,14 @@ const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {
     start = end + 1;
   }
   return Resolve(from, components);
+}
+
+std::vector<CLabelInfo> ListLabels() {
+  std::vector<CLabelInfo> labels;
+  labels.reserve(g_State->labels.size());
+  for (const CLabelEntry &entry : g_State->labels)
+    labels.push_back({FullName(entry), entry.label.value, entry.fileId, entry.line});
+  return labels;
 }
 
 void ResetNamespaces() {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 /// The open namespaces as written, outermost first, joined by "."; empty at
 /// the top.
@@ -59,6 +60,16 @@ const CLabel *LookUpLabel(NamespaceId from, std::string_view nameTokens);
 /// Looks `name` (dotted or not) up from the namespace path `nameSpace`
 /// outward; nullptr when not found.
 const CLabel *FindLabel(std::string_view nameSpace, std::string_view name);
+
+/// A label as the companion programs list it.
+struct CLabelInfo {
+  std::string name; ///< full name, as written at the definition
+  std::int32_t value = 0;
+  std::uint32_t fileId = kNoFileId; ///< where it was defined
+  std::int32_t line = 0;
+};
+/// Every label of this build, in the order defined.
+std::vector<CLabelInfo> ListLabels();
 
 /// Forgets every namespace and label and the open path, and sets the
 /// counter back to 0.

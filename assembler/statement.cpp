@@ -7,6 +7,8 @@
 #include "assembler/labels.h"
 #include "assembler/values.h"
 #include "driver/diagnostics.h"
+#include "driver/observer.h"
+#include "image/image_writer.h"
 #include "instructions/instruction_set.h"
 #include "instructions/instruction_assembly.h"
 #include "util/platform.h"
@@ -131,10 +133,28 @@ void ReportLineError(int code, std::string_view message) {
                 g_CurrentLine->GetLineNumber());
 }
 
+namespace {
+
+/// What a command places in the image, for an observer.
+StatementKind KindOf(Command command, std::int32_t kind) {
+  bool string = KindInfo(kind).form == CValueKind::String;
+  switch (command) {
+  case Command::Data:
+  case Command::Array:
+    return string ? StatementKind::String : StatementKind::Data;
+  case Command::Skip:
+    return StatementKind::Skip;
+  case Command::Reserve:
+    return StatementKind::Reserve;
+  case Command::IncludeBin:
+    return StatementKind::IncludeBin;
+  default:
+    return StatementKind::None;
+  }
+}
+
 // statement: [identifier ":"] [ command-keyword { parameter } | instruction-name { parameter } ]
-bool CompileStatement() {
-  CSourceLine &line = *g_SourceLines.Current();
-  g_CurrentLine = &line;
+bool Compile(CSourceLine &line, CStatementRecord *record) {
   line.Rewind();
 
   std::string_view label;
@@ -150,13 +170,47 @@ bool CompileStatement() {
   }
   std::int32_t kind = 0;
   Command command = FindCommand(word, kind);
-  if (command != Command::None)
+  if (command != Command::None) {
+    if (record != nullptr) {
+      record->kind = KindOf(command, kind);
+      if (record->kind != StatementKind::None && kind != 0)
+        record->detail = KindInfo(kind).name;
+    }
     return RunCommand(command, kind, line);
-  if (const CInstruction *instruction = FindInstruction(word))
+  }
+  if (const CInstruction *instruction = FindInstruction(word)) {
+    if (record != nullptr) {
+      record->kind = StatementKind::Instruction;
+      record->detail = instruction->name;
+    }
     return AssembleInstruction(line, *instruction);
+  }
   ReportLineError(900, "\"" + std::string(word) +
                            "\" unknown command or instruction");
   return false;
+}
+
+} // namespace
+
+bool CompileStatement() {
+  CSourceLine &line = *g_SourceLines.Current();
+  g_CurrentLine = &line;
+  CBuildObserver *observer = BuildObserver();
+  if (observer == nullptr)
+    return Compile(line, nullptr);
+  CStatementRecord record;
+  record.line = &line;
+  record.fileId = line.FileId();
+  record.lineNumber = line.GetLineNumber();
+  record.address = GetOffset();
+  std::uint32_t imageSize = static_cast<std::uint32_t>(GetImageSize());
+  record.position = ImageStart() + imageSize;
+  record.nameSpace = g_Namespace;
+  bool compiled = Compile(line, &record);
+  record.addressAfter = GetOffset();
+  record.size = static_cast<std::uint32_t>(GetImageSize()) - imageSize;
+  observer->OnStatement(record);
+  return compiled;
 }
 
 void ResetStatement() { g_CurrentLine = nullptr; }

@@ -67,6 +67,7 @@ bool AssembleAndFinish(bool noDisk, bool noBootInfo) {
   if (!LoadInstructions())
     return false;
   g_Assembling = true;
+  SetImageStart((noDisk ? 0 : 16) + (noBootInfo ? 0 : 4));
 
   // The destination is created only by a build that is still clean, so an
   // earlier image survives a build that fails before this point.

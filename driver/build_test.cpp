@@ -2,7 +2,10 @@
 
 #include "driver/build.h"
 
+#include "assembler/namespaces.h"
 #include "driver/diagnostics.h"
+#include "driver/observer.h"
+#include "image/image_writer.h"
 #include "util/files.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +14,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <unordered_map>
 
 namespace {
 
@@ -90,6 +94,57 @@ TEST_F(BuildTest, EachBuildInAProcessGivesWhatTheFirstGave) {
   EXPECT_EQ(a2, a1);
   EXPECT_EQ(b2, b1);
   EXPECT_NE(b1.output.find("and more errors..."), std::string::npos) << b1.output;
+}
+
+/// Keeps what a build tells.
+class CRecorder : public CBuildObserver {
+public:
+  void OnError(int code, std::string_view, std::uint32_t fileId, std::int32_t line) override {
+    errors.push_back(std::to_string(code) + "@" + std::string(FilePathOf(fileId)) + ":" +
+                     std::to_string(line));
+  }
+  void OnStatement(const CStatementRecord &record) override {
+    statements.push_back(std::to_string(record.lineNumber) + " " +
+                         std::to_string(static_cast<int>(record.kind)) + " " +
+                         std::string(record.detail) + " " + std::to_string(record.address) +
+                         " " + std::to_string(record.position) + "+" +
+                         std::to_string(record.size) + " " + std::string(record.nameSpace));
+  }
+  std::vector<std::string> errors;
+  std::vector<std::string> statements;
+};
+
+TEST_F(BuildTest, AnObservedBuildInMemoryReadsTextsThatStandInForFiles) {
+  // The disk holds one text, the editor another: the build reads the
+  // editor's, keeps its image in memory and reports every error.
+  WriteAll(m_Dir / "prog.tvs", "data1u 9\n");
+  std::string path = (m_Dir / "prog.tvs").string();
+  std::unordered_map<std::string, std::string> overlay = {
+      {path, "namespace n\nx: data2u 7\nend\nreserve 2\nhalt\n" +
+                 std::string(8, '\n') + "a\nb\nc\nd\ne\nf\ng\nh\ni\n"}};
+  CRecorder recorder;
+  std::string image;
+  SetFileOverlay(&overlay);
+  SetBuildObserver(&recorder);
+  KeepImageInMemory(&image);
+  std::string output;
+  CaptureOutputForTesting(&output);
+  EXPECT_FALSE(BuildProgram(path, "", true, true));
+  std::vector<CLabelInfo> labels = ListLabels();
+  CaptureOutputForTesting(nullptr);
+  KeepImageInMemory(nullptr);
+  SetBuildObserver(nullptr);
+  SetFileOverlay(nullptr);
+  EXPECT_EQ(recorder.statements[1], "2 2 2u 0 0+2 n");
+  EXPECT_EQ(recorder.statements[3], "4 4  2 2+2 ");
+  EXPECT_EQ(recorder.statements[4], "5 1 halt 4 4+2 ");
+  // Nine errors, not seven; the image goes on past the first of them.
+  ASSERT_EQ(recorder.errors.size(), 9u);
+  EXPECT_EQ(recorder.errors[8], "900@" + path + ":22");
+  EXPECT_EQ(image, std::string("\x07\x00\x00\x00\x00\x01", 6));
+  ASSERT_EQ(labels.size(), 1u);
+  EXPECT_EQ(labels[0].name, "n.x");
+  EXPECT_EQ(labels[0].line, 2);
 }
 
 } // namespace

@@ -58,9 +58,19 @@ struct CWriterState {
   std::uint64_t windowStart = 0;
   std::size_t windowSize = 0;
   bool windowDirty = false;
+  std::uint32_t start = 0;
+  /// Whether an image is being written, to a file or to memory only.
+  bool open = false;
+  /// The image was given up by an error; with the image kept in memory it
+  /// is still written there, for a listing of the failed build.
+  bool failed = false;
 };
 
 CWriterState g_Writer;
+/// Where every byte of the image also goes, when a program around the build
+/// asked for it (KeepImageInMemory); with no destination path, only there.
+std::string *g_Memory = nullptr;
+
 /// Temporary files made by this process, for unique names; never reset, so
 /// that builds in one process never reuse a name.
 std::uint32_t g_TempFiles = 0;
@@ -79,7 +89,7 @@ std::size_t Buffered() {
 /// Lets WriteOutput copy straight into the buffer while a file is open and
 /// no reserved zeros wait; otherwise every write takes the slow path.
 void UpdateRoom() {
-  bool fast = g_Writer.file != platform::kNoFile && g_PendingZeroFill <= 0 &&
+  bool fast = g_Writer.open && g_PendingZeroFill <= 0 &&
               !g_Writer.buffer.empty();
   g_WriteEnd = fast ? g_Writer.buffer.data() + kBufferSize : g_WriteNext;
 }
@@ -89,11 +99,40 @@ void SetBuffered(std::size_t count) {
   UpdateRoom();
 }
 
+/// Writes at a position of the image: to the file, and to memory when kept.
+bool WriteAt(std::uint64_t offset, const void *bytes, std::size_t count) {
+  if (g_Memory != nullptr) {
+    if (g_Memory->size() < offset + count)
+      g_Memory->resize(offset + count);
+    if (count != 0)
+      std::memcpy(g_Memory->data() + offset, bytes, count);
+  }
+  return g_Writer.file == platform::kNoFile ||
+         platform::WriteBytesAt(g_Writer.file, offset, bytes, count);
+}
+
+/// Reads `count` bytes of the image written so far.
+bool ReadAt(std::uint64_t offset, void *bytes, std::size_t count) {
+  if (g_Writer.file != platform::kNoFile)
+    return platform::ReadBytesAt(g_Writer.file, offset, bytes, count);
+  if (g_Memory == nullptr || offset + count > g_Memory->size())
+    return false;
+  std::memcpy(bytes, g_Memory->data() + offset, count);
+  return true;
+}
+
+/// The size of the image written so far.
+std::uint64_t WrittenSize() {
+  if (g_Writer.file != platform::kNoFile)
+    return platform::FileSizeOf(g_Writer.file);
+  return g_Memory != nullptr ? g_Memory->size() : 0;
+}
+
 bool Flush() {
   std::size_t buffered = Buffered();
   if (buffered == 0)
     return true;
-  bool ok = platform::WriteBytesAt(g_Writer.file, g_Writer.filePointer, g_Writer.buffer.data(),
+  bool ok = WriteAt(g_Writer.filePointer, g_Writer.buffer.data(),
                                    buffered);
   g_Writer.filePointer += buffered;
   SetBuffered(0);
@@ -104,7 +143,7 @@ bool FlushWindow() {
   if (!g_Writer.windowDirty)
     return true;
   g_Writer.windowDirty = false;
-  return platform::WriteBytesAt(g_Writer.file, g_Writer.windowStart, g_Writer.window.data(),
+  return WriteAt(g_Writer.windowStart, g_Writer.window.data(),
                                 g_Writer.windowSize);
 }
 
@@ -122,7 +161,7 @@ bool FailWrite() {
 bool WriteDirect(const void *bytes, std::size_t count) {
   if (!Flush())
     return false;
-  bool ok = platform::WriteBytesAt(g_Writer.file, g_Writer.filePointer, bytes, count);
+  bool ok = WriteAt(g_Writer.filePointer, bytes, count);
   g_Writer.filePointer += count;
   return ok;
 }
@@ -193,12 +232,14 @@ platform::FileHandle CreateTempFile(const std::string &target) {
   return platform::kNoFile;
 }
 
-/// Closes the file and forgets it.
-void CloseFile() {
+/// Closes the file and forgets it; the image stays open only in memory.
+void CloseFile(bool keepMemory) {
   platform::CloseFile(g_Writer.file);
   g_Writer.file = platform::kNoFile;
+  g_Writer.open = keepMemory && g_Memory != nullptr;
   UpdateRoom();
-  DropWindow();
+  if (!g_Writer.open)
+    DropWindow();
 }
 
 /// Removes the temporary file, if any.
@@ -218,6 +259,15 @@ bool OpenDestinationFile(const std::string &path) {
   g_Writer.filePointer = 0;
   g_Writer.imageFileSize = -1;
   SetBuffered(0);
+  if (g_Memory != nullptr) {
+    g_Memory->clear();
+    if (path.empty()) {
+      g_Writer.open = true;
+      g_Writer.buffer.resize(kBufferSize);
+      SetBuffered(0);
+      return true;
+    }
+  }
   g_Writer.path = platform::FinalPath(path);
   platform::PathInfo existing = platform::InfoOfPath(g_Writer.path);
   if (!IsProtected(existing) && existing.kind != platform::FileKind::Directory) {
@@ -235,13 +285,14 @@ bool OpenDestinationFile(const std::string &path) {
     return false;
   }
   g_Writer.identity = platform::IdentityOfFile(g_Writer.file);
+  g_Writer.open = true;
   g_Writer.buffer.resize(kBufferSize);
   SetBuffered(0);
   return true;
 }
 
 bool WriteDiskHeader() {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return true;
   if (!WriteDirect(kDiskHeader, sizeof kDiskHeader)) {
     ReportError(201, "Cannot write disk header");
@@ -251,7 +302,7 @@ bool WriteDiskHeader() {
 }
 
 bool WriteBootInfo(std::uint32_t value) {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return true;
   unsigned char bytes[4] = {
       static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
@@ -265,7 +316,7 @@ bool WriteBootInfo(std::uint32_t value) {
 }
 
 void PatchBootInfo(bool noDisk) {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return;
   if (!Flush()) {
     FailWrite();
@@ -280,12 +331,12 @@ void PatchBootInfo(bool noDisk) {
       static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
       static_cast<unsigned char>(value >> 16),
       static_cast<unsigned char>(value >> 24)};
-  if (!platform::WriteBytesAt(g_Writer.file, noDisk ? 0 : 16, bytes, sizeof bytes))
+  if (!WriteAt(noDisk ? 0 : 16, bytes, sizeof bytes))
     ReportError(202, "Cannot write boot information");
 }
 
 bool imagewriter::WriteOutputSlow(const void *bytes, std::size_t count) {
-  if (g_Writer.file != platform::kNoFile) {
+  if (g_Writer.open) {
     if (g_PendingZeroFill > 0) {
       std::int64_t fill = g_PendingZeroFill;
       g_PendingZeroFill = 0;
@@ -320,14 +371,14 @@ void AdvanceOutput(std::int32_t count) {
 }
 
 std::uint64_t GetOutputPosition() {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return 0;
   std::int64_t pending = g_PendingZeroFill > 0 ? g_PendingZeroFill : 0;
   return g_Writer.filePointer + Buffered() + static_cast<std::uint64_t>(pending);
 }
 
 void SeekOutput(std::uint64_t offset) {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return;
   if (!Flush()) {
     FailWrite();
@@ -337,7 +388,7 @@ void SeekOutput(std::uint64_t offset) {
 }
 
 bool WriteOutputRaw(const void *bytes, std::size_t count) {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return true;
   std::uint64_t at = g_Writer.patchPosition;
   g_Writer.patchPosition += count;
@@ -354,13 +405,13 @@ bool WriteOutputRaw(const void *bytes, std::size_t count) {
     std::size_t size = static_cast<std::size_t>(
         std::min<std::uint64_t>(available, kBufferSize));
     if (size < count) {
-      if (!platform::WriteBytesAt(g_Writer.file, at, bytes, count))
+      if (!WriteAt(at, bytes, count))
         return FailWrite();
       return true;
     }
     g_Writer.window.resize(kBufferSize);
     if (!Flush() ||
-        !platform::ReadBytesAt(g_Writer.file, at, g_Writer.window.data(), size))
+        !ReadAt(at, g_Writer.window.data(), size))
       return FailWrite();
     g_Writer.windowStart = at;
     g_Writer.windowSize = size;
@@ -371,14 +422,16 @@ bool WriteOutputRaw(const void *bytes, std::size_t count) {
 }
 
 void CloseDestinationFile() {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return;
   if (!Flush() || !FlushWindow()) {
     FailWrite(); // which discards the image
     return;
   }
-  std::uint64_t size = platform::FileSizeOf(g_Writer.file);
-  CloseFile();
+  std::uint64_t size = WrittenSize();
+  CloseFile(false);
+  if (g_Writer.failed)
+    return;
   if (g_Writer.tempPath.empty()) {
     g_Writer.imageFileSize = static_cast<std::int64_t>(size);
     return;
@@ -401,26 +454,37 @@ void CloseDestinationFile() {
 }
 
 void DeleteDestinationFile() {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open || g_Writer.failed)
     return;
-  SetBuffered(0);
-  CloseFile();
+  g_Writer.failed = true;
+  if (g_Memory != nullptr) {
+    // The bytes so far reach memory before the file is given up.
+    Flush();
+  } else {
+    SetBuffered(0);
+  }
+  CloseFile(true);
   RemoveTempFile();
 }
 
-bool IsOutputOpen() { return g_Writer.file != platform::kNoFile; }
+bool IsOutputOpen() { return g_Writer.open; }
+
+void KeepImageInMemory(std::string *image) { g_Memory = image; }
 
 std::uint64_t GetOutputFileSize() {
-  if (g_Writer.file == platform::kNoFile)
+  if (!g_Writer.open)
     return 0;
   if (!Flush() || !FlushWindow()) {
     FailWrite();
     return 0;
   }
-  return platform::FileSizeOf(g_Writer.file);
+  return WrittenSize();
 }
 
 std::int64_t ImageFileSize() { return g_Writer.imageFileSize; }
+
+std::uint32_t ImageStart() { return g_Writer.start; }
+void SetImageStart(std::uint32_t start) { g_Writer.start = start; }
 
 std::int32_t GetOffset() { return g_Offset; }
 void SetOffset(std::int32_t offset) { g_Offset = offset; }
@@ -432,6 +496,7 @@ bool IsDestinationFile(const platform::FileIdentity &file) {
 
 void ResetImageWriter() {
   DeleteDestinationFile();
+  CloseFile(false);
   g_Writer = CWriterState();
   g_Offset = 0;
   g_ImageSize = 0;

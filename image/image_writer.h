@@ -99,9 +99,20 @@ std::uint64_t GetOutputFileSize();
 /// build left none.
 std::int64_t ImageFileSize();
 
+/// The file position of the first assembled byte: 0, 4, 16 or 20, by the
+/// header and boot field the image has (SetImageStart).
+std::uint32_t ImageStart();
+void SetImageStart(std::uint32_t start);
+
 std::int32_t GetOffset();
 void SetOffset(std::int32_t offset);
 std::int32_t GetImageSize();
+
+/// Makes every later image go to `image` as well (nullptr: no longer),
+/// for the programs around a build; with an empty destination path, only
+/// there. After an error the file is given up as always, but the image in
+/// memory goes on to its end.
+void KeepImageInMemory(std::string *image);
 
 /// True when `file` is the file the image is being written to.
 bool IsDestinationFile(const platform::FileIdentity &file);

@@ -4,6 +4,7 @@
 
 #include "driver/build.h"
 #include "driver/diagnostics.h"
+#include "driver/observer.h"
 #include "util/platform.h"
 #include "util/text.h"
 
@@ -222,6 +223,9 @@ void DefineMacro(CSourceLine &line) {
     return;
   }
   AddMacro(std::make_unique<CMacro>(name, line.EncodedFrom(line.GetCursor())));
+  if (CBuildObserver *observer = BuildObserver())
+    observer->OnMacro(name, line.EncodedFrom(line.GetCursor()), line.FileId(),
+                      line.GetLineNumber());
   if (g_MacrosDefined < INT32_MAX)
     ++g_MacrosDefined;
 }
@@ -333,8 +337,10 @@ void ExpandMacros(CSourceLine &line) {
   // the bound, so that lines that add nothing still expand.
   g_State.expandedGrowth =
       std::min(g_State.expandedGrowth + growth(), kMaxExpandedGrowth);
-  if (!tooLarge)
+  if (!tooLarge) {
     line.SetTokens(StoreTokens(expanded.Bytes()));
+    line.MarkExpanded();
+  }
   else
     line.Rewind();
 }

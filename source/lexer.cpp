@@ -530,7 +530,24 @@ enum class ReadEnd { kDone, kLexFailed, kReadFailed };
 /// end of the file or until lexing stops. kReadFailed: the file could not
 /// be read, or holds more than `room` bytes. `total` receives the bytes
 /// read.
-ReadEnd ReadAndLex(platform::FileHandle file, std::uint64_t room,
+/// Where a source's bytes come from: an open file, or a text that stands
+/// in for it (an editor's buffer, see util/files.h).
+struct CSourceBytes {
+  platform::FileHandle file = platform::kNoFile;
+  const std::string *text = nullptr;
+  std::size_t taken = 0;
+
+  bool Read(char *buffer, std::size_t capacity, std::size_t *got) {
+    if (text == nullptr)
+      return platform::ReadBytes(file, buffer, capacity, got);
+    *got = std::min(capacity, text->size() - taken);
+    std::memcpy(buffer, text->data() + taken, *got);
+    taken += *got;
+    return true;
+  }
+};
+
+ReadEnd ReadAndLex(CSourceBytes &file, std::uint64_t room,
                    CReadBuffer &block, CLineSplitter &splitter,
                    std::uint64_t &total) {
   // One byte more than the data: a stand-in line end after the last line.
@@ -541,8 +558,7 @@ ReadEnd ReadAndLex(platform::FileHandle file, std::uint64_t room,
     if (used == block.Size() - 1)
       block.Grow(block.Size() * 2, used); // a line longer than a block
     std::size_t got = 0;
-    bool read = platform::ReadBytes(file, block.Data() + used,
-                                    block.Size() - 1 - used, &got);
+    bool read = file.Read(block.Data() + used, block.Size() - 1 - used, &got);
     total += got;
     if (!read || total > room)
       return ReadEnd::kReadFailed;
@@ -593,9 +609,15 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
   // however often files are included.
   std::uint64_t room = SourceRoom();
   std::uint64_t memoryBefore = g_Lexer.sourceMemory;
-  platform::FileHandle file = platform::OpenForRead(path);
-  std::uint64_t size = file == platform::kNoFile ? 0 : platform::FileSizeOf(file);
-  if (file == platform::kNoFile || size > room) {
+  CSourceBytes source;
+  source.text = OverlayOf(path);
+  platform::FileHandle file =
+      source.text != nullptr ? platform::kNoFile : platform::OpenForRead(path);
+  source.file = file;
+  std::uint64_t size = source.text != nullptr ? source.text->size()
+                       : file == platform::kNoFile ? 0
+                                                   : platform::FileSizeOf(file);
+  if ((source.text == nullptr && file == platform::kNoFile) || size > room) {
     platform::CloseFile(file);
     return fail();
   }
@@ -605,10 +627,10 @@ bool LoadSourceFile(const std::string &path, CLineList::Position *firstLine,
                     firstLine);
   CLineSplitter splitter(sink);
   std::uint64_t total = 0;
-  ReadEnd end = ReadAndLex(file, room, g_Lexer.block, splitter, total);
+  ReadEnd end = ReadAndLex(source, room, g_Lexer.block, splitter, total);
   // An ordinary file counts its whole size even when lexing stopped early;
   // a device or pipe counts what was read of it.
-  if (platform::IsRegularFile(file))
+  if (source.text != nullptr || platform::IsRegularFile(file))
     total = std::max(total, size);
   platform::CloseFile(file);
   if (end == ReadEnd::kReadFailed || sink.TooLarge()) {

@@ -115,13 +115,16 @@ public:
   std::uint32_t FileId() const { return m_File & kFileMask; }
   /// How many include directives lie between this line and the main file.
   std::int32_t IncludeDepth() const {
-    return static_cast<std::int32_t>(m_File >> kDepthShift);
+    return static_cast<std::int32_t>((m_File & ~kExpanded) >> kDepthShift);
   }
   void SetIncludeDepth(std::int32_t depth) {
-    std::uint32_t clamped = depth < 0 ? 0u : depth > 255 ? 255u
+    std::uint32_t clamped = depth < 0 ? 0u : depth > 127 ? 127u
                                                         : static_cast<std::uint32_t>(depth);
-    m_File = (m_File & kFileMask) | (clamped << kDepthShift);
+    m_File = (m_File & (kFileMask | kExpanded)) | (clamped << kDepthShift);
   }
+  /// Whether macros changed the line's tokens.
+  bool IsExpanded() const { return (m_File & kExpanded) != 0; }
+  void MarkExpanded() { m_File |= kExpanded; }
 
   /// IdentifierMask() of the first letter of every identifier in the line,
   /// or all ones when unknown: lets most lines skip macro expansion.
@@ -131,10 +134,12 @@ private:
   friend class CLineList;
   static constexpr std::uint32_t kFileMask = 0x00FFFFFF;
   static constexpr unsigned kDepthShift = 24;
+  static constexpr std::uint32_t kExpanded = 0x80000000u;
 
   /// Index of the next line in the list; 0 after the last line.
   std::uint32_t m_Next = 0;
-  /// File id (low 24 bits) and include depth (top 8 bits).
+  /// File id (low 24 bits), include depth (7 bits) and whether macros
+  /// changed the line (the top bit).
   std::uint32_t m_File = 0;
   std::int32_t m_Line = 0;
 };

@@ -16,6 +16,8 @@ std::string g_ProgramDirectoryOverride;
 /// The files this build has read.
 std::vector<CReadFile> g_FilesRead;
 
+const std::unordered_map<std::string, std::string> *g_Overlay = nullptr;
+
 /// The buffer that files are read in beyond their stated size.
 char g_Block[1 << 16];
 
@@ -25,6 +27,11 @@ void NoteFileRead(const std::string &path, platform::FileHandle file) {
   platform::FileIdentity identity = platform::IdentityOfFile(file);
   if (identity.valid && WasFileRead(identity))
     return;
+  // A text standing in for a file has no identity: its path tells.
+  if (!identity.valid)
+    for (const CReadFile &read : g_FilesRead)
+      if (read.path == path)
+        return;
   g_FilesRead.push_back({path, identity});
 }
 
@@ -39,11 +46,29 @@ bool WasFileRead(const platform::FileIdentity &file) {
 
 void ResetFilesRead() { g_FilesRead.clear(); }
 
+void SetFileOverlay(const std::unordered_map<std::string, std::string> *overlay) {
+  g_Overlay = overlay;
+}
+
+const std::string *OverlayOf(const std::string &path) {
+  if (g_Overlay == nullptr || g_Overlay->empty() || path.empty())
+    return nullptr;
+  std::string full = PathRoot(path).empty() ? ResolvePath(platform::CurrentDirectory(), path)
+                                            : NormalizePath(path);
+  auto found = g_Overlay->find(full);
+  return found != g_Overlay->end() ? &found->second : nullptr;
+}
+
 bool FileExists(const std::string &path) {
-  return !path.empty() && platform::IsExistingFile(path);
+  return !path.empty() && (OverlayOf(path) != nullptr || platform::IsExistingFile(path));
 }
 
 bool ReadWholeFile(const std::string &path, std::string &content) {
+  if (const std::string *text = OverlayOf(path)) {
+    NoteFileRead(path, platform::kNoFile);
+    content = *text;
+    return true;
+  }
   platform::FileHandle file = platform::OpenForRead(path);
   if (file == platform::kNoFile)
     return false;

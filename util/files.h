@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 /// True when `path` is not empty, exists, and is not a directory.
@@ -37,6 +38,14 @@ const std::vector<CReadFile> &FilesRead();
 /// Whether `file` is one of them.
 bool WasFileRead(const platform::FileIdentity &file);
 void ResetFilesRead();
+
+/// Texts that stand in for files, by full path: what a build reads of such
+/// a path is the text (an editor's unsaved buffer, for a language server),
+/// and the path exists for it. nullptr for none.
+void SetFileOverlay(const std::unordered_map<std::string, std::string> *overlay);
+/// The text standing in for `path` (made absolute against the working
+/// folder), or nullptr.
+const std::string *OverlayOf(const std::string &path);
 
 /// Full path of the running program's file.
 std::string ModulePath();

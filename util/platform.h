@@ -130,6 +130,9 @@ void RemoveOnInterrupt(const std::string &path);
 /// The running process's number, for names of temporary files.
 std::uint32_t ProcessId();
 
+/// The working folder, ending with a separator.
+std::string CurrentDirectory();
+
 /// Full path of the running program's own file (symbolic links resolved).
 std::string ModulePath();
 

@@ -288,6 +288,19 @@ FileIdentity IdentityOfFile(FileHandle file) {
           static_cast<std::uint64_t>(st.st_ino), true};
 }
 
+std::string CurrentDirectory() {
+  std::vector<char> buffer(256);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE)
+      return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  std::string directory = buffer.data();
+  if (directory.empty() || directory.back() != '/')
+    directory += '/';
+  return directory;
+}
+
 std::string ModulePath() {
   // The link's target can be of any length: grow the buffer until it fits.
   std::vector<char> buffer(256);

@@ -257,6 +257,16 @@ void RemoveOnInterrupt(const std::string &path) {
 
 std::uint32_t ProcessId() { return static_cast<std::uint32_t>(GetCurrentProcessId()); }
 
+std::string CurrentDirectory() {
+  DWORD size = GetCurrentDirectoryA(0, nullptr);
+  std::string directory(size, '\0');
+  DWORD got = GetCurrentDirectoryA(size, directory.data());
+  directory.resize(got);
+  if (!directory.empty() && directory.back() != '\\')
+    directory += '\\';
+  return directory;
+}
+
 std::string ModulePath() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {

@@ -147,4 +147,21 @@ TEST_F(BuildTest, AnObservedBuildInMemoryReadsTextsThatStandInForFiles) {
   EXPECT_EQ(labels[0].line, 2);
 }
 
+TEST_F(BuildTest, AnImageInMemoryKeepsOnlyItsBoundedStart) {
+  // 100 MB reserved before the last bytes, and a label patched past the
+  // bound: memory keeps 8 bytes, the build succeeds and knows the size.
+  WriteAll(m_Dir / "prog.tvs",
+           "data4i &x\ndata1u 1\nreserve 100000000\ndata4i &x\nx: data1u 2\n");
+  std::string image = "old";
+  KeepImageInMemory(&image, 8);
+  std::string output;
+  CaptureOutputForTesting(&output);
+  bool built = BuildProgram((m_Dir / "prog.tvs").string(), "", true, true);
+  CaptureOutputForTesting(nullptr);
+  KeepImageInMemory(nullptr);
+  EXPECT_TRUE(built) << output;
+  EXPECT_EQ(image, std::string("\x09\xe1\xf5\x05\x01\x00\x00\x00", 8));
+  EXPECT_EQ(ImageFileSize(), 100000010);
+}
+
 } // namespace

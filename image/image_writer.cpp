@@ -70,6 +70,12 @@ CWriterState g_Writer;
 /// Where every byte of the image also goes, when a program around the build
 /// asked for it (KeepImageInMemory); with no destination path, only there.
 std::string *g_Memory = nullptr;
+/// Bytes of the image that memory keeps; the bytes beyond are dropped, so
+/// that a legitimate program with a huge reservation costs a language
+/// server no gigabytes.
+std::uint64_t g_MemoryLimit = UINT64_MAX;
+/// The size of the image in memory as written, also past the limit.
+std::uint64_t g_MemoryEnd = 0;
 
 /// Temporary files made by this process, for unique names; never reset, so
 /// that builds in one process never reuse a name.
@@ -102,10 +108,15 @@ void SetBuffered(std::size_t count) {
 /// Writes at a position of the image: to the file, and to memory when kept.
 bool WriteAt(std::uint64_t offset, const void *bytes, std::size_t count) {
   if (g_Memory != nullptr) {
-    if (g_Memory->size() < offset + count)
-      g_Memory->resize(offset + count);
-    if (count != 0)
-      std::memcpy(g_Memory->data() + offset, bytes, count);
+    g_MemoryEnd = std::max<std::uint64_t>(g_MemoryEnd, offset + count);
+    std::size_t kept = offset >= g_MemoryLimit
+                           ? 0
+                           : static_cast<std::size_t>(
+                                 std::min<std::uint64_t>(count, g_MemoryLimit - offset));
+    if (kept != 0 && g_Memory->size() < offset + kept)
+      g_Memory->resize(offset + kept);
+    if (kept != 0)
+      std::memcpy(g_Memory->data() + offset, bytes, kept);
   }
   return g_Writer.file == platform::kNoFile ||
          platform::WriteBytesAt(g_Writer.file, offset, bytes, count);
@@ -115,9 +126,15 @@ bool WriteAt(std::uint64_t offset, const void *bytes, std::size_t count) {
 bool ReadAt(std::uint64_t offset, void *bytes, std::size_t count) {
   if (g_Writer.file != platform::kNoFile)
     return platform::ReadBytesAt(g_Writer.file, offset, bytes, count);
-  if (g_Memory == nullptr || offset + count > g_Memory->size())
+  if (g_Memory == nullptr || offset + count > g_MemoryEnd)
     return false;
-  std::memcpy(bytes, g_Memory->data() + offset, count);
+  // Bytes past the memory limit were not kept; they read as zeros.
+  std::size_t kept = offset >= g_Memory->size()
+                         ? 0
+                         : std::min(count, static_cast<std::size_t>(g_Memory->size() - offset));
+  if (kept != 0)
+    std::memcpy(bytes, g_Memory->data() + offset, kept);
+  std::memset(static_cast<char *>(bytes) + kept, 0, count - kept);
   return true;
 }
 
@@ -125,7 +142,7 @@ bool ReadAt(std::uint64_t offset, void *bytes, std::size_t count) {
 std::uint64_t WrittenSize() {
   if (g_Writer.file != platform::kNoFile)
     return platform::FileSizeOf(g_Writer.file);
-  return g_Memory != nullptr ? g_Memory->size() : 0;
+  return g_Memory != nullptr ? g_MemoryEnd : 0;
 }
 
 bool Flush() {
@@ -261,6 +278,7 @@ bool OpenDestinationFile(const std::string &path) {
   SetBuffered(0);
   if (g_Memory != nullptr) {
     g_Memory->clear();
+    g_MemoryEnd = 0;
     if (path.empty()) {
       g_Writer.open = true;
       g_Writer.buffer.resize(kBufferSize);
@@ -469,7 +487,11 @@ void DeleteDestinationFile() {
 
 bool IsOutputOpen() { return g_Writer.open; }
 
-void KeepImageInMemory(std::string *image) { g_Memory = image; }
+void KeepImageInMemory(std::string *image, std::uint64_t limit) {
+  g_Memory = image;
+  g_MemoryLimit = limit;
+  g_MemoryEnd = image != nullptr ? image->size() : 0;
+}
 
 std::uint64_t GetOutputFileSize() {
   if (!g_Writer.open)

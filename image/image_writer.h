@@ -111,8 +111,10 @@ std::int32_t GetImageSize();
 /// Makes every later image go to `image` as well (nullptr: no longer),
 /// for the programs around a build; with an empty destination path, only
 /// there. After an error the file is given up as always, but the image in
-/// memory goes on to its end.
-void KeepImageInMemory(std::string *image);
+/// memory goes on to its end. Memory keeps the first `limit` bytes of the
+/// image only (the rest are counted but dropped), so a program that reserves
+/// gigabytes before its last byte costs no gigabytes of memory.
+void KeepImageInMemory(std::string *image, std::uint64_t limit = UINT64_MAX);
 
 /// True when `file` is the file the image is being written to.
 bool IsDestinationFile(const platform::FileIdentity &file);

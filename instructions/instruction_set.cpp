@@ -105,4 +105,9 @@ bool AddInstruction(const CInstruction &instruction) {
   return g_Instructions.emplace(instruction.name, instruction).second;
 }
 
+void ForEachInstruction(const std::function<void(const CInstruction &)> &visit) {
+  for (const auto &entry : g_Instructions)
+    visit(entry.second);
+}
+
 void ResetInstructions() { g_Instructions.clear(); }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,9 @@ const CInstruction *FindInstruction(std::string_view word);
 /// Adds a definition unless its name is taken (in any letter case); returns
 /// whether it was added.
 bool AddInstruction(const CInstruction &instruction);
+
+/// Calls `visit` for every instruction loaded, in no particular order.
+void ForEachInstruction(const std::function<void(const CInstruction &)> &visit);
 
 /// Empties the instruction table.
 void ResetInstructions();

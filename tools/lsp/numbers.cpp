@@ -1,0 +1,138 @@
+//===- tools/lsp/numbers.cpp - What the value kinds make of a number ------===//
+
+#include "tools/lsp/numbers.h"
+
+#include "assembler/values.h"
+#include "util/numbers.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace lsp {
+
+namespace {
+
+/// A number read as an integer of unlimited width: its magnitude (when it
+/// fits 64 bits) and sign. Nothing when the text is no integer.
+struct CInteger {
+  std::uint64_t magnitude = 0;
+  bool negative = false;
+  bool overflow = false;
+};
+
+std::optional<CInteger> ReadInteger(std::string_view text) {
+  CInteger value;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    value.negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty())
+    return std::nullopt;
+  unsigned radix = 10;
+  char last = static_cast<char>(text.back() | 0x20);
+  if (text.size() >= 2 && text[0] == '0' && (text[1] | 0x20) == 'x') {
+    radix = 16;
+    text.remove_prefix(2);
+  } else if (last == 'b' || last == 'o' || last == 'd' || last == 'h') {
+    radix = last == 'b' ? 2 : last == 'o' ? 8 : last == 'd' ? 10 : 16;
+    text.remove_suffix(1);
+  }
+  if (text.empty())
+    return std::nullopt;
+  for (char c : text) {
+    unsigned digit = c >= '0' && c <= '9'   ? unsigned(c - '0')
+                     : (c | 0x20) >= 'a' && (c | 0x20) <= 'z' ? unsigned((c | 0x20) - 'a' + 10)
+                                                               : 99;
+    if (digit >= radix)
+      return std::nullopt;
+    if (value.magnitude > (UINT64_MAX - digit) / radix)
+      value.overflow = true;
+    value.magnitude = value.magnitude * radix + digit;
+  }
+  return value;
+}
+
+/// The bits EncodeNumber writes for `text` in `kind`.
+std::uint64_t Encoded(std::string_view text, std::int32_t kind) {
+  std::uint64_t bits = 0;
+  EncodeNumber(kind, CToken{TOKEN_NUMBER, text}, bits);
+  const CValueKind &info = KindInfo(kind);
+  if (info.width < 8)
+    bits &= (std::uint64_t{1} << (8 * info.width)) - 1;
+  return bits;
+}
+
+/// The value of `bits` of `kind` as a reader of that kind sees it.
+std::string ValueText(std::uint64_t bits, std::int32_t kind) {
+  const CValueKind &info = KindInfo(kind);
+  if (info.form == CValueKind::Float) {
+    double value = info.width == 4 ? double(std::bit_cast<float>(std::uint32_t(bits)))
+                                   : std::bit_cast<double>(bits);
+    return FormatFloat(value, 'g', info.width == 4 ? 9 : 17);
+  }
+  if (!info.isSigned)
+    return std::to_string(bits);
+  unsigned shift = 64 - 8 * info.width;
+  return std::to_string(static_cast<std::int64_t>(bits << shift) >> shift);
+}
+
+std::string Bytes(std::uint64_t bits, int width) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (int i = 0; i < width; ++i) {
+    auto byte = static_cast<unsigned>((bits >> (8 * i)) & 0xFF);
+    if (i > 0)
+      text += ' ';
+    text += kHex[byte >> 4];
+    text += kHex[byte & 15];
+  }
+  return text;
+}
+
+} // namespace
+
+std::optional<std::string> KindChangesNumber(std::string_view text, std::int32_t kind) {
+  const CValueKind &info = KindInfo(kind);
+  if (info.form != CValueKind::Integer || text.empty())
+    return std::nullopt;
+  std::string shown(text);
+  std::string name(info.name);
+  std::string written = ValueText(Encoded(text, kind), kind);
+  unsigned bits = 8u * info.width;
+  std::optional<CInteger> integer = ReadInteger(text);
+  if (!integer) {
+    double real = ParseDouble(text);
+    if (std::isnan(real) || std::isinf(real) || real != std::trunc(real))
+      return shown + " is no integer: " + name + " writes it as " + written;
+    bool huge = std::fabs(real) >= 18446744073709551616.0;
+    integer = CInteger{huge ? 0 : static_cast<std::uint64_t>(std::fabs(real)), real < 0, huge};
+  }
+  if (integer->negative && !info.isSigned && integer->magnitude != 0)
+    return "the unsigned kind " + name + " drops the minus sign: " + shown +
+           " is written as " + written;
+  bool fits = !integer->overflow;
+  if (fits && bits < 64) {
+    std::uint64_t limit = std::uint64_t{1} << bits;
+    // A signed kind also takes the bit pattern of its width (0xFF as 1i).
+    fits = integer->negative ? integer->magnitude <= limit / 2 : integer->magnitude < limit;
+  } else if (fits && integer->negative && info.isSigned) {
+    fits = integer->magnitude <= (std::uint64_t{1} << 63);
+  }
+  if (fits)
+    return std::nullopt;
+  return shown + " does not fit in " + name + ": it is written as " + written;
+}
+
+std::string DescribeNumber(std::string_view text, std::int32_t here) {
+  std::string markdown = "`" + std::string(text) + "`\n\n| kind | value | bytes |\n|---|---|---|\n";
+  for (std::int32_t kind = KIND_1U; kind <= KIND_8F; ++kind) {
+    const CValueKind &info = KindInfo(kind);
+    std::uint64_t bits = Encoded(text, kind);
+    markdown += "| " + std::string(info.name) + (kind == here ? " (here)" : "") + " | " +
+                ValueText(bits, kind) + " | `" + Bytes(bits, info.width) + "` |\n";
+  }
+  return markdown;
+}
+
+} // namespace lsp

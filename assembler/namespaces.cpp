@@ -162,17 +162,15 @@ std::uint32_t FindOutward(NamespaceId from, std::string_view name) {
   }
 }
 
-/// The label that the components of a name mean from `from`: the last one
-/// is the label's name, those before it name namespaces, seen from each
-/// level outward in turn.
-const CLabel *Resolve(NamespaceId from, const std::vector<CComponent> &components) {
+/// The number of the label that the components of a name mean from
+/// `from`, or kNone: the last one is the label's name, those before it name
+/// namespaces, seen from each level outward in turn.
+std::uint32_t ResolveNumber(NamespaceId from, const std::vector<CComponent> &components) {
   if (components.empty())
-    return nullptr;
+    return kNone;
   const CComponent &name = components.back();
-  if (components.size() == 1) {
-    std::uint32_t label = FindOutward(from, name.name);
-    return label != kNone ? &g_State->labels[label].label : nullptr;
-  }
+  if (components.size() == 1)
+    return FindOutward(from, name.name);
   for (NamespaceId level = from;; level = g_State->namespaces[level].parent) {
     // Most levels hold no namespace of the first component's name.
     std::uint32_t target = level;
@@ -181,11 +179,16 @@ const CLabel *Resolve(NamespaceId from, const std::vector<CComponent> &component
     if (target != kNone) {
       std::uint32_t label = FindLabelIn(target, name.name, name.hash);
       if (label != kNone)
-        return &g_State->labels[label].label;
+        return label;
     }
     if (level == kGlobalNamespace)
-      return nullptr;
+      return kNone;
   }
+}
+
+const CLabel *Resolve(NamespaceId from, const std::vector<CComponent> &components) {
+  std::uint32_t label = ResolveNumber(from, components);
+  return label != kNone ? &g_State->labels[label].label : nullptr;
 }
 
 /// A label's full name as written at its definition: the names of the
@@ -313,16 +316,17 @@ NamespaceId CurrentNamespace() { return g_State->current; }
 
 bool InUsableNamespace() { return g_State->refused == 0; }
 
-const CLabel *LookUpLabel(NamespaceId from, std::string_view nameTokens) {
+namespace {
+
+/// The number of the label `nameTokens` means from `from`, or kNone.
+std::uint32_t LookUpNumber(NamespaceId from, std::string_view nameTokens) {
   CTokenList tokens(nameTokens);
   if (tokens.AtEnd())
-    return nullptr;
+    return kNone;
   // Most uses are a single name.
   std::string_view first = tokens.Next().text;
-  if (tokens.AtEnd()) {
-    std::uint32_t label = FindOutward(from, first);
-    return label != kNone ? &g_State->labels[label].label : nullptr;
-  }
+  if (tokens.AtEnd())
+    return FindOutward(from, first);
   std::vector<CComponent> &components = g_State->components;
   components.clear();
   components.push_back({first, CNoCaseHash()(first)});
@@ -333,7 +337,21 @@ const CLabel *LookUpLabel(NamespaceId from, std::string_view nameTokens) {
       components.push_back({component, CNoCaseHash()(component)});
     }
   }
-  return Resolve(from, components);
+  return ResolveNumber(from, components);
+}
+
+} // namespace
+
+const CLabel *LookUpLabel(NamespaceId from, std::string_view nameTokens) {
+  std::uint32_t label = LookUpNumber(from, nameTokens);
+  return label != kNone ? &g_State->labels[label].label : nullptr;
+}
+
+std::int64_t LookUpLabelNumber(NamespaceId from, std::string_view nameTokens) {
+  if (from >= g_State->namespaces.size())
+    return -1;
+  std::uint32_t label = LookUpNumber(from, nameTokens);
+  return label != kNone ? static_cast<std::int64_t>(label) : -1;
 }
 
 const CLabel *FindLabel(std::string_view nameSpace, std::string_view name) {

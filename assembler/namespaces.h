@@ -57,6 +57,10 @@ bool InUsableNamespace();
 /// identifiers joined by "." symbols) means from namespace `from`, or
 /// nullptr.
 const CLabel *LookUpLabel(NamespaceId from, std::string_view nameTokens);
+/// The number of that label in the order of ListLabels, or -1; for the
+/// programs around a build, which learn a statement's namespace from
+/// CurrentNamespace and look its uses up once the build has ended.
+std::int64_t LookUpLabelNumber(NamespaceId from, std::string_view nameTokens);
 /// Looks `name` (dotted or not) up from the namespace path `nameSpace`
 /// outward; nullptr when not found.
 const CLabel *FindLabel(std::string_view nameSpace, std::string_view name);

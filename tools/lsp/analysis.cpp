@@ -18,6 +18,9 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <stdexcept>
 #include <unordered_set>
@@ -33,9 +36,15 @@ struct CCancelled {};
 class CCollector final : public CBuildObserver {
 public:
   CCollector(CProgram &program, const std::function<bool()> &cancelled)
-      : m_Program(program), m_Cancelled(cancelled) {}
+      : m_Program(program), m_Cancelled(cancelled) {
+    m_Program.statements.reserve(std::size_t{1} << 14);
+  }
 
   CFindings findings;
+  /// Label uses as the assembler saw them (macros replaced): the core's
+  /// namespace and the encoded name, which lives as long as the build's
+  /// lines.
+  std::vector<std::pair<NamespaceId, std::string_view>> uses;
 
   std::uint32_t File(std::uint32_t coreId) {
     if (coreId == kNoFileId)
@@ -143,22 +152,15 @@ private:
   /// The statement's tokens: its command, its label uses and its numbers.
   void Walk(const CSourceLine &line, const CStatementRecord &record, CStatement &statement) {
     CTokenList tokens(line.Encoded());
-    // A name right before a signed number, or macros that may have made one.
+    // Macros may have made a name and a signed number out of one token.
     bool candidate = line.IsExpanded();
-    TokenKind previous = TOKEN_SYMBOL;
-    for (CTokenList scan(line.Encoded()); !candidate && !scan.AtEnd(); scan.Advance()) {
-      CToken token = scan.Current();
-      candidate = previous == TOKEN_IDENTIFIER && token.kind == TOKEN_NUMBER &&
-                  (token.text[0] == '-' || token.text[0] == '+');
-      previous = token.kind;
-    }
-    if (candidate)
-      findings.adjacent.emplace_back(statement.file, statement.line);
-
     std::string_view label;
     tokens.TakeIdentifierBefore(':', label);
-    if (tokens.AtEnd() || tokens.CurrentKind() != TOKEN_IDENTIFIER)
+    if (tokens.AtEnd() || tokens.CurrentKind() != TOKEN_IDENTIFIER) {
+      if (candidate)
+        findings.adjacent.emplace_back(statement.file, statement.line);
       return;
+    }
     std::string_view word = tokens.Next().text;
     if (record.kind == StatementKind::None && EqualsNoCase(word, "namespace")) {
       statement.command = Command::Namespace;
@@ -172,58 +174,60 @@ private:
       statement.command = Command::End;
 
     // The kinds the parameters are written in, for the numbers among them.
-    std::array<std::int32_t, 3> kinds{};
     std::int32_t allKind = 0;
     std::int32_t skipFirst = 0;
     if (record.kind == StatementKind::Instruction) {
-      if (const CInstruction *instruction = FindInstruction(record.detail))
-        kinds = instruction->paramKinds;
+      if (record.detail.data() != m_KindsOf) {
+        const CInstruction *instruction = FindInstruction(record.detail);
+        m_Kinds = instruction != nullptr ? instruction->paramKinds : std::array<std::int32_t, 3>{};
+        m_KindsOf = record.detail.data();
+      }
     } else if (record.kind == StatementKind::Data || record.kind == StatementKind::Skip) {
       allKind = FindValueKind(record.detail);
       skipFirst = word.size() > 5 && EqualsNoCase(word.substr(0, 5), "array") ? 1 : 0;
     }
     std::int32_t index = 0;
-    std::string name;
+    bool afterName = false;
     while (!tokens.AtEnd()) {
-      AcceptSymbol(tokens, ',');
       std::string_view prefix;
-      tokens.TakeIdentifierBefore(':', prefix);
+      if (AcceptSymbol(tokens, ',') | tokens.TakeIdentifierBefore(':', prefix))
+        afterName = false;
       int mode = 0;
       while (tokens.AtSymbol('&') || tokens.AtSymbol('^') || tokens.AtSymbol('*')) {
         if (mode == 0)
           mode = tokens.AtSymbol('&') ? 1 : 2;
         tokens.Advance();
+        afterName = false;
       }
       if (tokens.AtEnd())
         break;
+      CTokenList::Cursor begin = tokens.GetCursor();
       CToken first = tokens.Next();
       if (first.kind == TOKEN_IDENTIFIER) {
-        name = Lower(first.text);
         while (tokens.AtSymbol('.')) {
           tokens.Advance();
           if (tokens.AtEnd() || tokens.CurrentKind() != TOKEN_IDENTIFIER)
             break;
-          name += '.';
-          name += Lower(tokens.Next().text);
+          tokens.Advance();
         }
-        AddUse(statement.nameSpace, name);
-      } else if (first.kind == TOKEN_NUMBER && mode <= 1) {
-        std::int32_t kind = allKind != 0 ? (index >= skipFirst ? allKind : 0)
-                            : index < 3 ? kinds[static_cast<std::size_t>(index)] : 0;
-        if (auto change = KindChangesNumber(first.text, kind))
-          findings.warnings.push_back({statement.file, statement.line, std::string(first.text),
-                              "truncated", *change});
+        uses.emplace_back(CurrentNamespace(), tokens.Encoded().substr(begin, tokens.GetCursor() - begin));
+        afterName = true;
+        ++index;
+        continue;
       }
+      if (first.kind == TOKEN_NUMBER) {
+        candidate = candidate || (afterName && (first.text[0] == '-' || first.text[0] == '+'));
+        std::int32_t kind = allKind != 0 ? (index >= skipFirst ? allKind : 0)
+                            : index < 3 && mode <= 1 ? m_Kinds[static_cast<std::size_t>(index)] : 0;
+        if (auto change = KindChangesNumber(first.text, kind))
+          findings.warnings.push_back(
+              {statement.file, statement.line, std::string(first.text), "truncated", *change});
+      }
+      afterName = false;
       ++index;
     }
-  }
-
-  void AddUse(std::uint32_t nameSpace, const std::string &name) {
-    m_UseKey.assign(std::to_string(nameSpace));
-    m_UseKey += ':';
-    m_UseKey += name;
-    if (m_UseKeys.insert(m_UseKey).second)
-      findings.uses.emplace_back(nameSpace, name);
+    if (candidate)
+      findings.adjacent.emplace_back(statement.file, statement.line);
   }
 
   CProgram &m_Program;
@@ -235,8 +239,9 @@ private:
   std::uint32_t m_LastIndex = 0;
   std::uint32_t m_OpenedBy = CProgram::kNone;
   std::string m_OpenedName;
-  std::unordered_set<std::string> m_UseKeys;
-  std::string m_UseKey;
+  /// The parameter kinds of the instruction named last.
+  const char *m_KindsOf = nullptr;
+  std::array<std::int32_t, 3> m_Kinds{};
 };
 
 /// Sets up the process-wide hooks of a build in memory and takes them
@@ -274,10 +279,16 @@ void ReadInstructionSet(CProgram &program) {
     g_ErrorCount = errors;
     SetBuildObserver(observer);
   }
+  // The file seldom changes between builds: its places are kept.
+  static std::string lastText;
+  static std::vector<CDefinitionSite> sites;
   std::string text;
-  std::vector<CDefinitionSite> sites;
-  if (ReadWholeFile(program.instructionFile, text))
+  if (!ReadWholeFile(program.instructionFile, text))
+    text.clear();
+  if (text != lastText || sites.empty()) {
     sites = ScanDefinitionSites(text);
+    lastText = std::move(text);
+  }
   std::unordered_map<std::string, const CDefinitionSite *> byName;
   for (const CDefinitionSite &site : sites)
     byName.emplace(Lower(site.name), &site);
@@ -345,12 +356,22 @@ std::unique_ptr<CProgram> AnalyzeProgram(const CBuildRequest &request) {
   program->instructionFile = program->programDirectory + "Instructions.okl";
   program->FileNumber(request.main);
   CCollector collector(*program, request.cancelled);
+  static const bool timing = std::getenv("FERROX_LSP_TIMING") != nullptr;
+  auto t0 = std::chrono::steady_clock::now();
+  auto lap = [&](const char *what) {
+    if (!timing)
+      return;
+    auto now = std::chrono::steady_clock::now();
+    std::fprintf(stderr, "%s %.2f ms\n", what, std::chrono::duration<double, std::milli>(now - t0).count());
+    t0 = now;
+  };
   std::string image;
   std::string output;
   {
     CBuildHooks hooks(&collector, request.overlay, &image, request.imageLimit, &output);
     try {
       BuildProgram(request.main, "", false, false);
+      lap("build");
       collector.Finish();
       for (std::uint32_t id = 0; id < FileCount(); ++id) {
         std::uint32_t file = collector.File(id);
@@ -363,6 +384,11 @@ std::unique_ptr<CProgram> AnalyzeProgram(const CBuildRequest &request) {
       for (const CLabelInfo &label : ListLabels())
         program->labels.push_back({label.name, label.value, collector.File(label.fileId),
                                    label.line, -1, false});
+      for (const auto &[nameSpace, name] : collector.uses) {
+        std::int64_t label = LookUpLabelNumber(nameSpace, name);
+        if (label >= 0 && static_cast<std::size_t>(label) < program->labels.size())
+          program->labels[static_cast<std::size_t>(label)].used = true;
+      }
       program->includeDirectories = g_IncludeDirectories;
       ReadInstructionSet(*program);
     } catch (const CCancelled &) {
@@ -375,18 +401,23 @@ std::unique_ptr<CProgram> AnalyzeProgram(const CBuildRequest &request) {
       ResetAllState();
       collector.findings.errors.push_back({701, "Not enough memory for this build", CProgram::kNone, 0});
     }
-    PairNamespaces(*program);
-    program->Finish();
-    for (CLabelDef &label : program->labels) {
-      const CStatement *statement = program->StatementAt(label.file, label.line);
-      if (statement != nullptr && label.value >= statement->address &&
-          label.value <= statement->addressAfter)
-        label.position = static_cast<std::int64_t>(statement->position) +
-                         (label.value - statement->address);
-    }
+    lap("collect");
     AddDiagnostics(*program, collector.findings, request.texts);
+    lap("diagnostics");
   }
   return program;
+}
+
+void CompleteProgram(CProgram &program) {
+  PairNamespaces(program);
+  program.Finish();
+  for (CLabelDef &label : program.labels) {
+    const CStatement *statement = program.StatementAt(label.file, label.line);
+    if (statement != nullptr && label.value >= statement->address &&
+        label.value <= statement->addressAfter)
+      label.position = static_cast<std::int64_t>(statement->position) +
+                       (label.value - statement->address);
+  }
 }
 
 } // namespace lsp

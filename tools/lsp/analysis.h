@@ -46,8 +46,13 @@ struct CBuildRequest {
   std::uint64_t imageLimit = std::uint64_t{16} << 20;
 };
 
-/// Builds `request.main`; nullptr when the build was cancelled.
+/// Builds `request.main`; nullptr when the build was cancelled. The
+/// diagnostics are ready at once; the lookups wait for CompleteProgram,
+/// so that the diagnostics need not.
 std::unique_ptr<CProgram> AnalyzeProgram(const CBuildRequest &request);
+/// Fills the program's lookup tables, the places of its labels in the
+/// image and the ends of its namespaces.
+void CompleteProgram(CProgram &program);
 
 /// The byte columns of the token on `line` whose text is `word` (in any
 /// letter case; the first such token), or of the line's text from its

@@ -77,29 +77,35 @@ std::unordered_map<std::string, int> CDocuments::Versions() const {
 const CText *CDocuments::Text(const std::string &path) {
   if (CDocument *document = FindPath(path))
     return &document->text;
+  auto found = m_Disk.find(path);
+  if (found != m_Disk.end() && found->second.pass == m_Pass)
+    return found->second.missing ? nullptr : &found->second.text;
+  CDiskFile &file = found != m_Disk.end() ? found->second : m_Disk[path];
+  file.pass = m_Pass;
   std::uint64_t size = 0;
   std::int64_t time = 0;
   if (!StatFile(path, size, time) || size > kMaxDiskFile) {
-    m_Disk.erase(path);
+    file.missing = true;
+    file.text = CText();
     return nullptr;
   }
-  auto found = m_Disk.find(path);
-  if (found != m_Disk.end() && found->second.size == size && found->second.time == time)
-    return &found->second.text;
+  if (!file.missing && file.size == size && file.time == time && found != m_Disk.end())
+    return &file.text;
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return nullptr;
   std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  CDiskFile &file = m_Disk[path];
+  file.missing = !in.is_open();
   file.size = size;
   file.time = time;
   file.text = CText(std::move(content));
-  return &file.text;
+  return file.missing ? nullptr : &file.text;
 }
 
 bool CDocuments::Exists(const std::string &path) {
   std::uint64_t size;
   std::int64_t time;
+  auto found = m_Disk.find(path);
+  if (found != m_Disk.end() && found->second.pass == m_Pass)
+    return !found->second.missing;
   return FindPath(path) != nullptr || StatFile(path, size, time);
 }
 

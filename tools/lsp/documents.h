@@ -43,8 +43,10 @@ public:
   const std::unordered_map<std::string, std::string> &Overlay() const { return m_Overlay; }
   std::unordered_map<std::string, int> Versions() const;
 
-  /// The buffer's text, else the file's.
+  /// The buffer's text, else the file's. A file is looked at on disk once
+  /// per pass: one check, one request.
   const CText *Text(const std::string &path) override;
+  void NewPass() { ++m_Pass; }
   /// Whether a buffer or a file is at `path`.
   bool Exists(const std::string &path);
   /// The URI to name `path` by: the buffer's own, else a "file:" URI.
@@ -57,8 +59,11 @@ private:
   struct CDiskFile {
     std::uint64_t size = 0;
     std::int64_t time = 0;
+    std::uint64_t pass = 0;
+    bool missing = false;
     CText text;
   };
+  std::uint64_t m_Pass = 1;
   std::map<std::string, CDocument> m_Documents; // by URI
   std::unordered_map<std::string, std::string> m_UriOfPath;
   std::unordered_map<std::string, std::string> m_Overlay;

@@ -96,32 +96,45 @@ std::optional<std::string> KindChangesNumber(std::string_view text, std::int32_t
   const CValueKind &info = KindInfo(kind);
   if (info.form != CValueKind::Integer || text.empty())
     return std::nullopt;
-  std::string shown(text);
-  std::string name(info.name);
-  std::string written = ValueText(Encoded(text, kind), kind);
+  enum class Change { None, NoInteger, Sign, Width } change = Change::None;
   unsigned bits = 8u * info.width;
   std::optional<CInteger> integer = ReadInteger(text);
   if (!integer) {
     double real = ParseDouble(text);
-    if (std::isnan(real) || std::isinf(real) || real != std::trunc(real))
-      return shown + " is no integer: " + name + " writes it as " + written;
     bool huge = std::fabs(real) >= 18446744073709551616.0;
-    integer = CInteger{huge ? 0 : static_cast<std::uint64_t>(std::fabs(real)), real < 0, huge};
+    if (std::isnan(real) || std::isinf(real) || real != std::trunc(real))
+      change = Change::NoInteger;
+    else
+      integer = CInteger{huge ? 0 : static_cast<std::uint64_t>(std::fabs(real)), real < 0, huge};
   }
-  if (integer->negative && !info.isSigned && integer->magnitude != 0)
-    return "the unsigned kind " + name + " drops the minus sign: " + shown +
-           " is written as " + written;
-  bool fits = !integer->overflow;
-  if (fits && bits < 64) {
-    std::uint64_t limit = std::uint64_t{1} << bits;
-    // A signed kind also takes the bit pattern of its width (0xFF as 1i).
-    fits = integer->negative ? integer->magnitude <= limit / 2 : integer->magnitude < limit;
-  } else if (fits && integer->negative && info.isSigned) {
-    fits = integer->magnitude <= (std::uint64_t{1} << 63);
+  if (integer && integer->negative && !info.isSigned && integer->magnitude != 0) {
+    change = Change::Sign;
+  } else if (integer) {
+    bool fits = !integer->overflow;
+    if (fits && bits < 64) {
+      std::uint64_t limit = std::uint64_t{1} << bits;
+      // A signed kind also takes the bit pattern of its width (0xFF as 1i).
+      fits = integer->negative ? integer->magnitude <= limit / 2 : integer->magnitude < limit;
+    } else if (fits && integer->negative && info.isSigned) {
+      fits = integer->magnitude <= (std::uint64_t{1} << 63);
+    }
+    if (!fits)
+      change = Change::Width;
   }
-  if (fits)
+  if (change == Change::None)
     return std::nullopt;
-  return shown + " does not fit in " + name + ": it is written as " + written;
+  std::string shown(text);
+  std::string name(info.name);
+  std::string written = ValueText(Encoded(text, kind), kind);
+  switch (change) {
+  case Change::NoInteger:
+    return shown + " is no integer: " + name + " writes it as " + written;
+  case Change::Sign:
+    return "the unsigned kind " + name + " drops the minus sign: " + shown + " is written as " +
+           written;
+  default:
+    return shown + " does not fit in " + name + ": it is written as " + written;
+  }
 }
 
 std::string DescribeNumber(std::string_view text, std::int32_t here) {

@@ -34,6 +34,8 @@ struct CDiagnostic {
   std::string code;
   std::string message;
   bool unnecessary = false; ///< shown faded: an unused label
+
+  bool operator==(const CDiagnostic &) const = default;
 };
 
 enum class Command : std::uint8_t { Other, Namespace, End };

@@ -58,6 +58,7 @@ json CServer::Feature(const std::string &method, const json &params) {
       "textDocument/documentSymbol", "textDocument/foldingRange", "textDocument/semanticTokens/full"};
   if (std::find(std::begin(kKnown), std::end(kKnown), method) == std::end(kKnown))
     return Unknown();
+  m_Documents.NewPass();
   std::string uri = params.at("textDocument").at("uri").get<std::string>();
   CDocument *document = m_Documents.Find(uri);
   std::string path = document != nullptr ? document->path : AbsolutePath(PathOfUri(uri));

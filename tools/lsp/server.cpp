@@ -10,6 +10,8 @@
 #include "util/text.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <unistd.h>
 
@@ -427,30 +429,46 @@ void CServer::RunChecks(const std::function<bool()> &interrupted) {
 }
 
 bool CServer::Check(const std::string &main, CSlot &slot, const std::function<bool()> &interrupted) {
+  m_Documents.NewPass();
   CBuildRequest request;
   request.main = main;
   request.overlay = &m_Documents.Overlay();
   request.versions = m_Documents.Versions();
   request.cancelled = interrupted;
   request.texts = &m_Documents;
+  static const bool timing = std::getenv("FERROX_LSP_TIMING") != nullptr;
+  auto start = Clock::now();
+  auto lap = [&](const char *what) {
+    if (timing)
+      std::fprintf(stderr, "%s %.2f ms\n", what,
+                   std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+  };
   std::unique_ptr<CProgram> program = AnalyzeProgram(request);
   if (!program)
     return false;
+  lap("analysis");
+  // The old results go after the diagnostics are out.
+  std::unique_ptr<CProgram> old = std::move(slot.program);
   slot.program = std::move(program);
   slot.dirty = false;
   slot.indexes.clear();
   Publish(main, slot);
+  lap("publish");
+  CompleteProgram(*slot.program);
+  old.reset();
   Reassign();
   std::vector<std::string> files;
   for (const auto &[name, other] : m_Slots)
     if (other.program)
       files.insert(files.end(), other.program->files.begin(), other.program->files.end());
   m_Documents.KeepFiles(files);
+  lap("check");
   return true;
 }
 
 void CServer::Publish(const std::string &main, CSlot &slot) {
   std::set<std::string> published;
+  std::map<std::string, std::vector<CDiagnostic>> shown;
   auto ownedElsewhere = [&](const std::string &path) {
     if (m_Documents.FindPath(path) == nullptr)
       return false;
@@ -462,29 +480,67 @@ void CServer::Publish(const std::string &main, CSlot &slot) {
     auto used = slot.program->versions.find(path);
     return document == nullptr ? -1 : used != slot.program->versions.end() ? used->second : document->version;
   };
-  for (const auto &[path, list] : slot.program->diagnostics) {
-    if (ownedElsewhere(path))
-      continue;
-    PublishFile(path, &list, version(path));
-    if (!list.empty())
+  // Open buffers hear of every check; other files only of changes.
+  auto publish = [&](const std::string &path, const std::vector<CDiagnostic> *list) {
+    static const std::vector<CDiagnostic> kNone;
+    const std::vector<CDiagnostic> &diagnostics = list != nullptr ? *list : kNone;
+    if (m_Documents.FindPath(path) == nullptr) {
+      auto before = slot.shown.find(path);
+      if (!(before == slot.shown.end() && diagnostics.empty()) &&
+          !(before != slot.shown.end() && before->second == diagnostics))
+        PublishFile(path, &diagnostics, -1);
+      if (!diagnostics.empty())
+        shown[path] = diagnostics;
+    } else {
+      PublishFile(path, &diagnostics, version(path));
+    }
+    if (!diagnostics.empty())
       published.insert(path);
-  }
+  };
+  for (const auto &[path, list] : slot.program->diagnostics)
+    if (!ownedElsewhere(path))
+      publish(path, &list);
   for (const std::string &path : slot.published)
     if (slot.program->diagnostics.count(path) == 0 && !ownedElsewhere(path))
-      PublishFile(path, nullptr, version(path));
+      publish(path, nullptr);
   for (const auto &[uri, document] : m_Documents.All())
     if (slot.program->diagnostics.count(document.path) == 0 && MainOf(document.path) == main)
-      PublishFile(document.path, nullptr, version(document.path));
+      publish(document.path, nullptr);
   slot.published = std::move(published);
+  slot.shown = std::move(shown);
 }
+
+namespace {
+
+/// A JSON string; bytes that are no UTF-8 are replaced.
+void AppendString(std::string &out, std::string_view text) {
+  out += json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+void AppendPosition(std::string &out, std::uint32_t line, std::uint32_t character) {
+  out += "{\"line\":";
+  out += std::to_string(line);
+  out += ",\"character\":";
+  out += std::to_string(character);
+  out += '}';
+}
+
+} // namespace
 
 void CServer::PublishFile(const std::string &path, const std::vector<CDiagnostic> *diagnostics,
                           int version) {
-  json list = json::array();
+  // Written out directly: a broken program has thousands of diagnostics,
+  // and an editor waits for them after every edit.
+  std::string body = "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/publishDiagnostics\","
+                     "\"params\":{\"uri\":";
+  AppendString(body, m_Documents.UriOf(path));
+  if (version >= 0)
+    body += ",\"version\":" + std::to_string(version);
+  body += ",\"diagnostics\":[";
   const CText *text = diagnostics != nullptr && !diagnostics->empty() ? m_Documents.Text(path) : nullptr;
   std::size_t count = 0;
   for (const CDiagnostic &diagnostic : diagnostics != nullptr ? *diagnostics : std::vector<CDiagnostic>()) {
-    if (++count > kMaxDiagnostics)
+    if (count == kMaxDiagnostics)
       break;
     std::uint32_t line = diagnostic.line > 0 ? diagnostic.line - 1 : 0;
     std::uint32_t start = diagnostic.column;
@@ -498,26 +554,32 @@ void CServer::PublishFile(const std::string &path, const std::vector<CDiagnostic
       start = text->Character(line, start, m_Encoding);
       end = text->Character(line, end, m_Encoding);
     }
-    json item = {{"range", {{"start", {{"line", line}, {"character", start}}},
-                            {"end", {{"line", line}, {"character", end}}}}},
-                 {"severity", diagnostic.severity},
-                 {"code", diagnostic.code},
-                 {"source", "ferrox"},
-                 {"message", diagnostic.message}};
+    if (count++ > 0)
+      body += ',';
+    body += "{\"range\":{\"start\":";
+    AppendPosition(body, line, start);
+    body += ",\"end\":";
+    AppendPosition(body, line, end);
+    body += "},\"severity\":" + std::to_string(diagnostic.severity) + ",\"code\":";
+    AppendString(body, diagnostic.code);
+    body += ",\"source\":\"ferrox\",\"message\":";
+    AppendString(body, diagnostic.message);
     if (diagnostic.unnecessary)
-      item["tags"] = {1};
-    list.push_back(std::move(item));
+      body += ",\"tags\":[1]";
+    body += '}';
   }
-  if (diagnostics != nullptr && diagnostics->size() > kMaxDiagnostics)
-    list.push_back({{"range", {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 0}, {"character", 0}}}}},
-                    {"severity", 3},
-                    {"source", "ferrox"},
-                    {"message", std::to_string(diagnostics->size() - kMaxDiagnostics) +
-                                    " more problems are not shown"}});
-  json params = {{"uri", m_Documents.UriOf(path)}, {"diagnostics", std::move(list)}};
-  if (version >= 0)
-    params["version"] = version;
-  Send(MakeNotification("textDocument/publishDiagnostics", std::move(params)));
+  if (diagnostics != nullptr && diagnostics->size() > kMaxDiagnostics) {
+    body += ",{\"range\":{\"start\":";
+    AppendPosition(body, 0, 0);
+    body += ",\"end\":";
+    AppendPosition(body, 0, 0);
+    body += "},\"severity\":3,\"source\":\"ferrox\",\"message\":";
+    AppendString(body, std::to_string(diagnostics->size() - kMaxDiagnostics) +
+                           " more problems are not shown");
+    body += '}';
+  }
+  body += "]}}";
+  m_Send(body);
 }
 
 CServer::CSlot *CServer::ReadySlot(const std::string &path) {

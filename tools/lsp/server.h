@@ -65,6 +65,8 @@ private:
     Clock::time_point due;
     /// Files published with diagnostics by this program.
     std::set<std::string> published;
+    /// What was last published for each file no editor has open.
+    std::map<std::string, std::vector<CDiagnostic>> shown;
     std::map<std::string, std::unique_ptr<CFileIndex>> indexes;
   };
 

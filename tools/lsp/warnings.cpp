@@ -47,7 +47,13 @@ void CheckAdjacent(CProgram &program, std::uint32_t file, std::int32_t lineNumbe
   if (!line)
     return;
   std::vector<CScanToken> tokens = ScanLine(*line);
-  for (std::size_t i = 1; i < tokens.size(); ++i) {
+  // The first word (a command word may take a sign right after it, as in
+  // data1u-1) and a macro's name are no values.
+  std::size_t word = tokens.size() > 1 && tokens[1].Is(*line, ':') ? 2 : 0;
+  if (word < tokens.size() && tokens[word].type == TokenType::Identifier &&
+      EqualsNoCase(tokens[word].Text(*line), "define"))
+    ++word;
+  for (std::size_t i = word + 2; i < tokens.size(); ++i) {
     const CScanToken &name = tokens[i - 1];
     const CScanToken &number = tokens[i];
     if (name.type != TokenType::Identifier || number.type != TokenType::Number ||
@@ -68,14 +74,6 @@ void CheckAdjacent(CProgram &program, std::uint32_t file, std::int32_t lineNumbe
                          std::string(number.Text(*line)) +
                          "\": ferrox does no arithmetic, and a sign starts a number";
     program.diagnostics[program.files[file]].push_back(std::move(diagnostic));
-  }
-}
-
-void MarkUsedLabels(CProgram &program, const CFindings &findings) {
-  for (const auto &[nameSpace, name] : findings.uses) {
-    std::uint32_t label = program.ResolveLabel(program.namespaces[nameSpace], name);
-    if (label != CProgram::kNone)
-      program.labels[label].used = true;
   }
 }
 
@@ -142,7 +140,6 @@ void AddDiagnostics(CProgram &program, const CFindings &findings, CTextSource *t
     if (file < program.files.size())
       CheckAdjacent(program, file, line, texts);
 
-  MarkUsedLabels(program, findings);
   CheckUnusedLabels(program, texts);
 
   for (const CFileWarning &warning : InstructionSetWarnings(program.instructionFile)) {

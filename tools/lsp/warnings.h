@@ -39,12 +39,9 @@ struct CFindings {
   std::vector<CWarning> warnings;
   /// Lines where a name may stand right before a signed number.
   std::vector<std::pair<std::uint32_t, std::int32_t>> adjacent;
-  /// Label uses as the assembler saw them (macros replaced): namespace and
-  /// lower-case dotted name, each pair once.
-  std::vector<std::pair<std::uint32_t, std::string>> uses;
 };
 
-/// Marks the labels used, and fills `program.diagnostics`.
+/// Fills `program.diagnostics`.
 void AddDiagnostics(CProgram &program, const CFindings &findings, CTextSource *texts);
 
 } // namespace lsp

@@ -20,6 +20,11 @@ CSourceLine *g_CurrentLine = nullptr;
 
 namespace {
 
+/// The namespace path an observed statement started in. The statement
+/// itself may change g_Namespace ("namespace" appends to it, "end" cuts
+/// it), so the record must not point into it.
+std::string g_RecordNamespace;
+
 enum class Command {
   None,
   Namespace,
@@ -205,7 +210,8 @@ bool CompileStatement() {
   record.address = GetOffset();
   std::uint32_t imageSize = static_cast<std::uint32_t>(GetImageSize());
   record.position = ImageStart() + imageSize;
-  record.nameSpace = g_Namespace;
+  g_RecordNamespace.assign(g_Namespace);
+  record.nameSpace = g_RecordNamespace;
   bool compiled = Compile(line, &record);
   record.addressAfter = GetOffset();
   record.size = static_cast<std::uint32_t>(GetImageSize()) - imageSize;
@@ -213,4 +219,7 @@ bool CompileStatement() {
   return compiled;
 }
 
-void ResetStatement() { g_CurrentLine = nullptr; }
+void ResetStatement() {
+  g_CurrentLine = nullptr;
+  g_RecordNamespace.clear();
+}

@@ -135,7 +135,10 @@ TEST_F(BuildTest, AnObservedBuildInMemoryReadsTextsThatStandInForFiles) {
   KeepImageInMemory(nullptr);
   SetBuildObserver(nullptr);
   SetFileOverlay(nullptr);
+  // The namespace a statement started in, also when it changes it.
+  EXPECT_EQ(recorder.statements[0], "1 0  0 0+0 ");
   EXPECT_EQ(recorder.statements[1], "2 2 2u 0 0+2 n");
+  EXPECT_EQ(recorder.statements[2], "3 0  2 2+0 n");
   EXPECT_EQ(recorder.statements[3], "4 4  2 2+2 ");
   EXPECT_EQ(recorder.statements[4], "5 1 halt 4 4+2 ");
   // Nine errors, not seven; the image goes on past the first of them.

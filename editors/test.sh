@@ -6,6 +6,7 @@
 #   editors/test.sh node SCRIPT                a node test, SCRIPT relative to editors/
 #   editors/test.sh vim SCRIPT                 a Vim script test in headless Neovim
 #   editors/test.sh nvim-client                nvim/ferrox.lua with a stand-in server
+#   editors/test.sh nvim-lsp SERVER            nvim/ferrox.lua with ferrox-lsp itself
 #
 # STAGE is the build folder where the extension's packages are installed and
 # STATUS the note the packaging step leaves. Exits 77 (reported as skipped)
@@ -81,6 +82,18 @@ nvim-client)
   trap 'rm -f "$log"' EXIT
   FERROX_LSP="$editors/nvim/test/fake-server.js" FERROX_FAKE_LOG="$log" \
   FERROX_MAIN_FILE="$examples/hello.tvs" FERROX_CLIENT_TEST="$editors/nvim/test/client.lua" \
+    nvim --headless --noplugin -i NONE -n -u "$editors/nvim/ferrox.lua" \
+      -c 'lua dofile(vim.env.FERROX_CLIENT_TEST)'
+  ;;
+nvim-lsp)
+  need nvim
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cp "$examples/console.tvh" "$work/"
+  sed 's/^    halt$/    hlt/' "$examples/hello.tvs" >"$work/hello.tvs"
+  grep -q '^    hlt$' "$work/hello.tvs" || fail "examples/hello.tvs has no line to break"
+  FERROX_LSP="$2" FERROX_MAIN_FILE="$work/hello.tvs" FERROX_CLIENT_TEST="$editors/nvim/test/lsp.lua" \
+    XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache" \
     nvim --headless --noplugin -i NONE -n -u "$editors/nvim/ferrox.lua" \
       -c 'lua dofile(vim.env.FERROX_CLIENT_TEST)'
   ;;

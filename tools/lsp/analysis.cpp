@@ -190,7 +190,9 @@ private:
     bool afterName = false;
     while (!tokens.AtEnd()) {
       std::string_view prefix;
-      if (AcceptSymbol(tokens, ',') | tokens.TakeIdentifierBefore(':', prefix))
+      if (AcceptSymbol(tokens, ','))
+        afterName = false;
+      if (tokens.TakeIdentifierBefore(':', prefix))
         afterName = false;
       int mode = 0;
       while (tokens.AtSymbol('&') || tokens.AtSymbol('^') || tokens.AtSymbol('*')) {

@@ -343,6 +343,14 @@ std::string Ferrox::Bytes(const std::string &source) {
   return Read("out.img");
 }
 
+std::string Repeat(const std::string &text, std::size_t count) {
+  std::string result;
+  result.reserve(text.size() * count);
+  for (std::size_t i = 0; i < count; ++i)
+    result += text;
+  return result;
+}
+
 std::string B(std::initializer_list<int> bytes) {
   std::string result;
   for (int byte : bytes)

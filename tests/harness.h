@@ -131,6 +131,8 @@ private:
 /// Whether `program` can be found in PATH.
 bool ProgramInPath(const std::string &program);
 
+/// `text` `count` times over.
+std::string Repeat(const std::string &text, std::size_t count);
 /// Bytes from a list of values 0-255.
 std::string B(std::initializer_list<int> bytes);
 /// Bytes from two hex digits each ("01 ff 10"); blanks are ignored.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -93,34 +94,52 @@ public:
   CDefinitionPlace PlaceOf(std::size_t position) {
     position = std::min(position, Length());
     std::size_t fromEnd = Length() - position;
-    while (m_Copies.size() > 1 && m_Copies.back().endFromEnd >= fromEnd)
-      m_Copies.pop_back();
-    const CCopy &copy = m_Copies.back();
-    const CFileText &file = m_Files[copy.file];
-    std::size_t ahead = fromEnd - copy.endFromEnd;
-    std::size_t size = file.text.size();
-    CDefinitionPlace place{file.path, 0, false};
-    if (ahead <= size &&
-        Matches(position, file.text, size - ahead, std::min(ahead, kWindow))) {
-      place.line = LineAt(file, size - ahead);
-      return place;
-    }
-    // Markup output stands at the cursor: the file's own text resumes where
-    // the markup that produced it ended.
-    place.fromMarkup = true;
-    for (std::size_t skip = 1; skip <= std::min(ahead, kProbeSpan) && m_Budget > 0;
-         ++skip) {
-      std::size_t rest = ahead - skip;
-      if (rest > size)
+    // Innermost copy first. Markup output can stand at the cursor in any
+    // copy, and make the cursor look as if it were still inside a copy it
+    // has passed; only a match of the copy's own text decides.
+    std::optional<CDefinitionPlace> atEndOfCopy;
+    for (std::size_t i = m_Copies.size(); i-- > 0;) {
+      const CCopy &copy = m_Copies[i];
+      if (copy.endFromEnd >= fromEnd && i > 0)
         continue;
-      std::size_t count = std::min(rest, kWindow);
-      m_Budget -= static_cast<std::int64_t>(count) + 1;
-      if (Matches(position + skip, file.text, size - rest, count)) {
-        place.line = LineAt(file, size - rest > 0 ? size - rest - 1 : 0);
-        break;
+      const CFileText &file = m_Files[copy.file];
+      std::size_t ahead = fromEnd - copy.endFromEnd;
+      std::size_t size = file.text.size();
+      CDefinitionPlace place{file.path, 0, false};
+      if (ahead <= size &&
+          Matches(position, file.text, size - ahead, std::min(ahead, kWindow))) {
+        place.line = LineAt(file, size - ahead);
+        m_Copies.resize(i + 1);
+        return place;
+      }
+      // Markup output stands at the cursor: the copy's own text resumes
+      // where the markup that produced it ended.
+      place.fromMarkup = true;
+      for (std::size_t skip = 1; skip <= std::min(ahead, kProbeSpan) && m_Budget > 0;
+           ++skip) {
+        std::size_t rest = ahead - skip;
+        if (rest > size)
+          continue;
+        if (rest == 0) {
+          // Only the copy's end: markup at its very end, or after it.
+          place.line = LineAt(file, size > 0 ? size - 1 : 0);
+          if (!atEndOfCopy)
+            atEndOfCopy = place;
+          break;
+        }
+        std::size_t count = std::min(rest, kWindow);
+        m_Budget -= static_cast<std::int64_t>(count) + 1;
+        if (Matches(position + skip, file.text, size - rest, count)) {
+          place.line = LineAt(file, size - rest - 1);
+          m_Copies.resize(i + 1);
+          return place;
+        }
       }
     }
-    return place;
+    if (atEndOfCopy)
+      return *atEndOfCopy;
+    const CFileText &file = m_Files[m_Copies.back().file];
+    return CDefinitionPlace{file.path, 0, true};
   }
 
 private:

@@ -164,11 +164,12 @@ int Run(const COptions &options) {
   }
 
   std::int64_t start = (listing.header ? 16 : 0) + (listing.bootInfo ? 4 : 0);
-  if (static_cast<std::int64_t>(image.size()) < start)
-    return Fail(options.image + " is too short for its " +
-                (listing.header ? "disk header" : "boot information field"));
   if (listing.header && std::string_view(image).substr(0, 16) != kDiskHeader)
     return Fail(options.image + " has no disk header (an image without one needs -nodisk)");
+  if (static_cast<std::int64_t>(image.size()) < start)
+    return Fail(options.image +
+                " is too short for a boot information field (an image without one needs "
+                "-nobootinfo)");
   if (listing.bootInfo) {
     std::size_t at = listing.header ? 16 : 0;
     listing.boot = 0;

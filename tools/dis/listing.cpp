@@ -201,6 +201,11 @@ bool ListWithMap(std::string_view bytes, std::int64_t start, const CDebugMap &ma
     }
     if (span.size == 0)
       continue;
+    // No statement places more than a count of 32 bits allows.
+    if (span.size > 0x7FFFFFFF) {
+      error = SpanName(i) + " is larger than any statement writes";
+      return false;
+    }
     bool pastEnd = span.position >= end;
     if (span.kind == SpanKind::Reserve && pastEnd) {
       // Reserved space at the very end is not in the file.
@@ -211,7 +216,7 @@ bool ListWithMap(std::string_view bytes, std::int64_t start, const CDebugMap &ma
       add(std::move(item), static_cast<std::int64_t>(i));
       continue;
     }
-    if (span.size > end - span.position || span.size > 0x7FFFFFFF) {
+    if (span.size > end - span.position) {
       error = SpanName(i) + " runs past the end of the image";
       return false;
     }

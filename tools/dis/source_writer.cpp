@@ -287,9 +287,16 @@ private:
 
   void LabelLinesAt(const CAnchor &anchor, std::int32_t address, std::int64_t position) {
     auto found = m_At.find(anchor.Key());
-    if (found != m_At.end())
-      for (const std::string &name : found->second)
-        LabelLine(name, address, position);
+    if (found == m_At.end())
+      return;
+    // Labels in deeper namespaces first: a label may not take a name an
+    // enclosing namespace already shows, but the outer one may follow.
+    std::vector<std::string> names = found->second;
+    std::stable_sort(names.begin(), names.end(), [](const std::string &a, const std::string &b) {
+      return std::count(a.begin(), a.end(), '.') > std::count(b.begin(), b.end(), '.');
+    });
+    for (const std::string &name : names)
+      LabelLine(name, address, position);
   }
 
   /// Labels whose address no statement starts at: the counter is moved to

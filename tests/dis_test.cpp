@@ -166,6 +166,22 @@ TEST_F(RoundTrip, DisPlacesLabelsNoStatementStartsAt) {
   ExpectSameImage("odd.img", {"--map", "odd.map"}, {"-nodisk", "-nobootinfo"});
 }
 
+TEST_F(RoundTrip, DisLeavesWhatStdTvhPlacesToIt) {
+  Install("std.tvh", "shared: data1u 7\n");
+  Write("prog.tvs", "jmp ^shared\n");
+  ASSERT_EQ(Run({"prog.tvs", "prog.img", "-nodisk", "-nobootinfo"}).status, 0);
+  Write("prog.map", R"({"version": 1,
+ "image": {"file": "prog.img", "size": 7, "header": false, "bootInfo": false, "boot": 0, "start": 0},
+ "files": [{"path": "/opt/ferrox/std.tvh", "name": "std.tvh"}, {"path": "prog.tvs", "name": "prog.tvs"}],
+ "labels": [{"name": "shared", "value": 0, "file": 0, "line": 1}],
+ "spans": [
+  {"address": 0, "position": 0, "size": 1, "kind": "data", "valueKind": "1u", "file": 0, "line": 1},
+  {"address": 1, "position": 1, "size": 6, "kind": "instruction", "instruction": "jmp", "file": 1, "line": 1}]})");
+  Lines source = SourceLines(ExpectSameImage("prog.img", {"--map", "prog.map"}, {"-nodisk", "-nobootinfo"}));
+  EXPECT_EQ(Lines(source.begin() + 3, source.end()),
+            Lines{"        jmp ^shared                     ; 00000001 @ 00000001"});
+}
+
 TEST_F(Ferrox, DisRefusesMapsOutsideTheSchemaOrOfAnotherImage) {
   Write("prog.tvs", "nop\nnop\n");
   ASSERT_EQ(Run({"prog.tvs", "prog.img"}).status, 0);

@@ -114,6 +114,11 @@ std::string Hex(std::int64_t position) {
 
 } // namespace
 
+std::int64_t StandardFileOf(const CDebugMap &map) {
+  // Every build reads std.tvh first.
+  return !map.files.empty() && map.files[0].name == "std.tvh" ? 0 : -1;
+}
+
 bool IsWritable(const CDecodedInstruction &instruction) {
   if (instruction.definition == nullptr)
     return false;
@@ -169,6 +174,7 @@ bool ListWithMap(std::string_view bytes, std::int64_t start, const CDebugMap &ma
                  const CInstructionDecoder &decoder, CListing &listing,
                  std::string &error) {
   const std::int64_t end = start + static_cast<std::int64_t>(bytes.size());
+  const std::int64_t standardFile = StandardFileOf(map);
   std::int64_t position = start;
   std::int32_t address = 0;
   auto add = [&](CItem item, std::int64_t span) {
@@ -263,6 +269,7 @@ bool ListWithMap(std::string_view bytes, std::int64_t start, const CDebugMap &ma
     if (item.kind != ItemKind::Reserve)
       item.bytes.assign(data);
     item.address = span.address;
+    item.standard = span.file == standardFile;
     add(std::move(item), static_cast<std::int64_t>(i));
   }
   if (position < end)

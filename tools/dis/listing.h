@@ -40,6 +40,9 @@ struct CItem {
   std::vector<std::uint32_t> valueOffsets;
   /// The map span that the item comes from, or -1.
   std::int64_t span = -1;
+  /// Placed by std.tvh, which every build assembles first: it places the
+  /// item again, so the source leaves it out.
+  bool standard = false;
 };
 
 /// What the source must reproduce besides the items.
@@ -58,6 +61,10 @@ struct CListing {
 /// Whether the decoded instruction can be written as a statement that
 /// assembles to its bytes: a usable name and values that text can give.
 bool IsWritable(const CDecodedInstruction &instruction);
+
+/// The index in the map's files of std.tvh, which every build assembles
+/// before its source, or -1.
+std::int64_t StandardFileOf(const CDebugMap &map);
 
 /// Cuts `bytes` (the assembled bytes, which start at file position `start`)
 /// with a linear sweep: instructions where the bytes fit a definition, skip

@@ -86,6 +86,11 @@ public:
     std::int64_t position = m_Listing.start;
     for (std::size_t i = 0; i <= m_Items.size(); ++i) {
       bool atEnd = i == m_Items.size();
+      if (!atEnd && m_Items[i].standard) {
+        address = Advance(m_Items[i].address, m_Items[i].size);
+        position = m_Items[i].position + m_Items[i].size;
+        continue;
+      }
       LabelLinesAt({i, 0, true}, address, position);
       Floating(i, address, position);
       if (!atEnd && m_Items[i].address != address) {
@@ -139,6 +144,11 @@ private:
     return item.kind == ItemKind::Instruction || item.kind == ItemKind::Skip;
   }
 
+  /// Whether item `index` is one the source writes (the end included).
+  bool IsWritten(std::size_t index) const {
+    return index >= m_Items.size() || !m_Items[index].standard;
+  }
+
   std::vector<CAnchor> AnchorsAt(std::int32_t address) const {
     std::vector<CAnchor> anchors;
     for (const CSegment &segment : m_Segments) {
@@ -147,7 +157,8 @@ private:
         continue;
       if (relative == segment.length) {
         std::size_t next = segment.last + 1;
-        anchors.push_back({next, 0, next < m_Items.size()});
+        if (IsWritten(next))
+          anchors.push_back({next, 0, next < m_Items.size()});
         continue;
       }
       auto first = m_SegmentOffset.begin() + static_cast<std::ptrdiff_t>(segment.first);
@@ -155,7 +166,7 @@ private:
       auto found = std::upper_bound(first, last, relative) - 1;
       auto index = static_cast<std::size_t>(found - m_SegmentOffset.begin());
       auto offset = static_cast<std::uint32_t>(relative - *found);
-      if (IsAnchor(m_Items[index], offset))
+      if (IsWritten(index) && IsAnchor(m_Items[index], offset))
         anchors.push_back({index, offset, false});
     }
     return anchors;
@@ -178,6 +189,8 @@ private:
       }
       fallback = anchor->item;
     }
+    while (!IsWritten(fallback))
+      ++fallback;
     m_Floating[fallback].push_back({name, value});
   }
 
@@ -192,9 +205,16 @@ private:
       auto &list = byFile[s.file];
       list.push_back({std::max(s.line, list.empty() ? 0 : list.back().first), i});
     }
+    const std::int64_t standardFile = StandardFileOf(*m_Options.map);
     for (const CMapLabel &label : m_Listing.labels) {
       if (!IsUsableLabelName(label.name) || m_Taken.count(LowerCopy(label.name)) != 0)
         continue;
+      // std.tvh defines its labels again; the source only uses them.
+      if (label.file == standardFile) {
+        m_Taken.insert(LowerCopy(label.name));
+        m_NameOf.emplace(label.value, label.name);
+        continue;
+      }
       std::size_t hint = m_Items.size();
       auto file = byFile.find(label.file);
       if (file != byFile.end()) {
@@ -333,7 +353,7 @@ private:
     if (wantEnd) {
       for (std::size_t i = 0; i <= m_Items.size() && m_BootEndAt < 0; ++i) {
         std::int64_t position = i < m_Items.size() ? m_Items[i].position : total;
-        if (position - m_Listing.start == boot)
+        if (IsWritten(i) && position - m_Listing.start == boot)
           m_BootEndAt = static_cast<std::int64_t>(i);
       }
       if (m_BootEndAt >= 0)

@@ -182,6 +182,21 @@ TEST_F(RoundTrip, DisLeavesWhatStdTvhPlacesToIt) {
             Lines{"        jmp ^shared                     ; 00000001 @ 00000001"});
 }
 
+// ferrox writes reserved bytes only when written bytes follow: a map that
+// puts them last in the file has them written as data.
+TEST_F(RoundTrip, DisWritesReservedBytesThatEndTheFileAsData) {
+  Write("z.img", std::string("\x01\0\0", 3));
+  Write("z.map", R"({"version": 1,
+ "image": {"file": "z.img", "size": 3, "header": false, "bootInfo": false, "boot": 0, "start": 0},
+ "files": [], "labels": [],
+ "spans": [{"address": 0, "position": 0, "size": 1, "kind": "data", "valueKind": "1u", "file": 0, "line": 1},
+           {"address": 1, "position": 1, "size": 2, "kind": "reserve", "file": 0, "line": 2}]})");
+  RunResult dis = RunProgram("ferrox-dis", {"z.img", "--map", "z.map", "-nodisk", "-nobootinfo"});
+  EXPECT_EQ(dis.errorLines, Lines{"ferrox-dis: warning: the reserved bytes at position 0x1 end "
+                                  "the file; written as data"});
+  ExpectSameImage("z.img", {"--map", "z.map"}, {"-nodisk", "-nobootinfo"});
+}
+
 TEST_F(Ferrox, DisRefusesMapsOutsideTheSchemaOrOfAnotherImage) {
   Write("prog.tvs", "nop\nnop\n");
   ASSERT_EQ(Run({"prog.tvs", "prog.img"}).status, 0);

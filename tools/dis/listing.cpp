@@ -274,6 +274,19 @@ bool ListWithMap(std::string_view bytes, std::int64_t start, const CDebugMap &ma
   }
   if (position < end)
     gap(end);
+  // Reserved bytes reach the file only when written bytes follow them; ones
+  // that the map puts last in the file are written as data.
+  for (std::size_t i = listing.items.size(); i-- > 0;) {
+    CItem &item = listing.items[i];
+    if (item.kind != ItemKind::Reserve)
+      break;
+    if (item.position >= end)
+      continue;
+    listing.warnings.push_back("the reserved bytes at position " + Hex(item.position) +
+                               " end the file; written as data");
+    item.kind = ItemKind::Bytes;
+    item.bytes.assign(static_cast<std::size_t>(item.size), '\0');
+  }
   listing.labels = map.labels;
   listing.bootCommand = map.image.bootCommand;
   return true;

@@ -27,16 +27,16 @@ public:
     if (json.type != CJson::Type::Object)
       throw CMapError{Name("") + " must be an object"};
     std::set<std::string_view> seen;
-    for (const auto &member : json.members) {
+    for (const CJsonMember &member : json.members) {
       bool known = false;
       for (std::string_view name : required)
-        known = known || name == member.first;
+        known = known || name == member.name;
       for (std::string_view name : optional)
-        known = known || name == member.first;
+        known = known || name == member.name;
       if (!known)
-        throw CMapError{Name(member.first) + " is not a property of the map"};
-      if (!seen.insert(member.first).second)
-        throw CMapError{Name(member.first) + " appears twice"};
+        throw CMapError{Name(member.name) + " is not a property of the map"};
+      if (!seen.insert(member.name).second)
+        throw CMapError{Name(member.name) + " appears twice"};
     }
     for (std::string_view name : required)
       if (json.Member(name) == nullptr)

@@ -91,12 +91,12 @@ private:
       return true;
     do {
       SkipBlanks();
-      std::pair<std::string, CJson> member;
-      if (m_Pos >= m_Text.size() || m_Text[m_Pos] != '"' || !String(member.first))
+      CJsonMember member;
+      if (m_Pos >= m_Text.size() || m_Text[m_Pos] != '"' || !String(member.name))
         return Fail("a member name expected");
       if (!Take(':'))
         return Fail("\":\" expected");
-      if (!Value(member.second, depth))
+      if (!Value(member.value, depth))
         return false;
       out.members.push_back(std::move(member));
     } while (Take(','));
@@ -244,9 +244,9 @@ private:
 } // namespace
 
 const CJson *CJson::Member(std::string_view name) const {
-  for (const auto &member : members)
-    if (member.first == name)
-      return &member.second;
+  for (const CJsonMember &member : members)
+    if (member.name == name)
+      return &member.value;
   return nullptr;
 }
 

@@ -11,8 +11,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
+
+struct CJsonMember;
 
 /// One JSON value.
 struct CJson {
@@ -25,10 +26,16 @@ struct CJson {
   double number = 0;
   std::string text;
   std::vector<CJson> items;
-  std::vector<std::pair<std::string, CJson>> members; ///< In document order.
+  std::vector<CJsonMember> members; ///< In document order.
 
   /// The member named `name`, or nullptr.
   const CJson *Member(std::string_view name) const;
+};
+
+/// One member of an object.
+struct CJsonMember {
+  std::string name;
+  CJson value;
 };
 
 /// Deepest nesting of arrays and objects accepted.

@@ -120,6 +120,54 @@ TEST_F(RoundTrip, DisWithAMapRestoresDataLabelsNamespacesAndOffsets) {
                    "after:                                  ; 00001011 @ 00000054"}));
 }
 
+// A data line and a skip block of every kind, with the map of their spans.
+TEST_F(RoundTrip, DisWithAMapKeepsDataAndSkipBlocksOfEveryKind) {
+  struct Kind {
+    const char *name;
+    const char *values;
+    int size;
+  } kinds[] = {{"1u", "1, 255", 2},        {"2u", "2, 65535", 4},       {"4u", "3, 7", 8},
+               {"8u", "4, 9", 16},         {"1i", "-1, 5", 2},          {"2i", "-2, 6", 4},
+               {"4i", "-3, 7", 8},         {"8i", "-4, 8", 16},         {"4f", "1.5, -0.0", 8},
+               {"8f", "2.25, 1e999", 16},  {"0s", "\"ab\", \"\"", 4}, {"1s", "\"ab\", \"\"", 4},
+               {"2s", "\"ab\", \"\"", 6}, {"4s", "\"ab\", \"\"", 10}, {"ns", "\"ab\", \"c\"", 3}};
+  std::string source;
+  std::string spans;
+  int position = 0;
+  int line = 0;
+  auto span = [&](const char *kind, const char *valueKind, int size) {
+    spans += std::string(spans.empty() ? "" : ",\n") + "{\"address\": " + std::to_string(position) +
+             ", \"position\": " + std::to_string(position) + ", \"size\": " + std::to_string(size) +
+             ", \"kind\": \"" + kind + "\", \"valueKind\": \"" + valueKind +
+             "\", \"file\": 0, \"line\": " + std::to_string(++line) + "}";
+    position += size;
+  };
+  for (const Kind &kind : kinds) {
+    source += std::string("data") + kind.name + " " + kind.values + "\n";
+    span(kind.name[1] == 's' ? "string" : "data", kind.name, kind.size);
+    source += std::string("skip") + kind.name + " " + kind.values + "\n";
+    span("skip", kind.name, 3 + kind.size);
+  }
+  Write("prog.tvs", source);
+  ASSERT_EQ(Run({"prog.tvs", "prog.img", "-nodisk", "-nobootinfo"}).status, 0);
+  ASSERT_EQ(Read("prog.img").size(), static_cast<std::size_t>(position));
+  Write("prog.map", "{\"version\": 1, \"image\": {\"file\": \"prog.img\", \"size\": " +
+                        std::to_string(position) +
+                        ", \"header\": false, \"bootInfo\": false, \"boot\": 0, \"start\": 0},"
+                        " \"files\": [{\"path\": \"prog.tvs\", \"name\": \"prog.tvs\"}],"
+                        " \"labels\": [], \"spans\": [" + spans + "]}");
+  Lines lines = SourceLines(ExpectSameImage("prog.img", {"--map", "prog.map"}, {"-nodisk", "-nobootinfo"}));
+  for (const Kind &kind : kinds) {
+    for (const char *family : {"        data", "        skip"}) {
+      std::string statement = family + std::string(kind.name) + " ";
+      bool found = false;
+      for (const std::string &text : lines)
+        found = found || text.rfind(statement, 0) == 0;
+      EXPECT_TRUE(found) << statement;
+    }
+  }
+}
+
 TEST_F(RoundTrip, DisPlacesLabelsNoStatementStartsAt) {
   Write("odd.tvs", "push &1\ndatans \"abcd\"\noffset 100\nnop\n");
   ASSERT_EQ(Run({"odd.tvs", "odd.img", "-nodisk", "-nobootinfo"}).status, 0);

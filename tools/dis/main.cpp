@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>

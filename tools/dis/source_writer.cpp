@@ -3,17 +3,11 @@
 #include "tools/dis/source_writer.h"
 
 #include "assembler/values.h"
-#include "instructions/names.h"
+#include "tools/dis/label_places.h"
 #include "tools/dis/value_text.h"
-#include "util/text.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <optional>
-#include <set>
-#include <tuple>
-#include <unordered_map>
 
 namespace {
 
@@ -37,38 +31,7 @@ std::uint64_t LittleEndian(std::string_view bytes, std::size_t at, unsigned widt
   return value;
 }
 
-/// Whether a label can be defined and used under `name`: identifiers
-/// joined by dots, none of them taken by a directive or macro first.
-bool IsUsableLabelName(std::string_view name) {
-  std::size_t start = 0;
-  for (;;) {
-    std::size_t dot = name.find('.', start);
-    std::string_view part = name.substr(start, dot - start);
-    if (!IsIdentifierName(part) || OwnerOfWord(part) == NameOwner::Directive ||
-        OwnerOfWord(part) == NameOwner::Macro)
-      return false;
-    if (dot == std::string_view::npos)
-      return true;
-    start = dot + 1;
-  }
-}
 
-/// A place for a label: inside item `item` at `offset` (0: before it), or,
-/// with `beforeJump`, before the address jump in front of it.
-struct CAnchor {
-  std::size_t item = 0;
-  std::uint32_t offset = 0;
-  bool beforeJump = false;
-  auto Key() const { return std::make_tuple(item, offset, beforeJump); }
-};
-
-/// A run of items whose addresses follow one another.
-struct CSegment {
-  std::size_t first = 0;
-  std::size_t last = 0;
-  std::int32_t start = 0;
-  std::uint64_t length = 0;
-};
 
 class CWriter {
 public:
@@ -76,11 +39,7 @@ public:
       : m_Listing(listing), m_Options(options), m_Items(listing.items) {}
 
   std::string Run() {
-    FindSegments();
-    if (m_Options.map != nullptr)
-      PlaceMapLabels();
-    else
-      PlaceGeneratedLabels();
+    m_Places = PlaceLabels(m_Listing, m_Options.map);
     WriteHeader();
     std::int32_t address = 0;
     std::int64_t position = m_Listing.start;
@@ -91,13 +50,13 @@ public:
         position = m_Items[i].position + m_Items[i].size;
         continue;
       }
-      LabelLinesAt({i, 0, true}, address, position);
+      LabelLinesAt({i, 0u, true}, address, position);
       Floating(i, address, position);
       if (!atEnd && m_Items[i].address != address) {
         address = m_Items[i].address;
         Line(kIndent + "offset " + HexText(U(address)), address, position);
       }
-      LabelLinesAt({i, 0, false}, address, position);
+      LabelLinesAt({i, 0u, false}, address, position);
       if (m_BootEndAt == static_cast<std::int64_t>(i))
         Line(kIndent + "bootend", address, position);
       if (atEnd)
@@ -110,173 +69,6 @@ public:
   }
 
 private:
-  // --- Where labels can stand ----------------------------------------------
-
-  void FindSegments() {
-    for (std::size_t i = 0; i < m_Items.size(); ++i) {
-      const CItem &item = m_Items[i];
-      if (m_Segments.empty() ||
-          Advance(m_Items[i - 1].address, m_Items[i - 1].size) != item.address)
-        m_Segments.push_back({i, i, item.address, 0});
-      CSegment &segment = m_Segments.back();
-      m_SegmentOffset.push_back(segment.length);
-      segment.last = i;
-      segment.length += item.size;
-    }
-  }
-
-  bool IsAnchor(const CItem &item, std::uint32_t offset) const {
-    if (offset == 0 || item.kind == ItemKind::Bytes || item.kind == ItemKind::Reserve ||
-        (item.kind == ItemKind::Values && item.valueKind == KIND_NS))
-      return true;
-    if (item.kind == ItemKind::Instruction) {
-      for (std::int32_t p = 0; p < item.instruction.count; ++p)
-        if (item.instruction.parameters[static_cast<std::size_t>(p)].offset == offset)
-          return true;
-      return false;
-    }
-    return std::binary_search(item.valueOffsets.begin(), item.valueOffsets.end(), offset);
-  }
-
-  /// Whether a label inside the item is a parameter label rather than a line
-  /// of its own between two parts of it.
-  static bool TakesInlineLabels(const CItem &item) {
-    return item.kind == ItemKind::Instruction || item.kind == ItemKind::Skip;
-  }
-
-  /// Whether item `index` is one the source writes (the end included).
-  bool IsWritten(std::size_t index) const {
-    return index >= m_Items.size() || !m_Items[index].standard;
-  }
-
-  std::vector<CAnchor> AnchorsAt(std::int32_t address) const {
-    std::vector<CAnchor> anchors;
-    for (const CSegment &segment : m_Segments) {
-      std::uint64_t relative = U(address) - U(segment.start);
-      if (relative > segment.length)
-        continue;
-      if (relative == segment.length) {
-        std::size_t next = segment.last + 1;
-        if (IsWritten(next))
-          anchors.push_back({next, 0, next < m_Items.size()});
-        continue;
-      }
-      auto first = m_SegmentOffset.begin() + static_cast<std::ptrdiff_t>(segment.first);
-      auto last = m_SegmentOffset.begin() + static_cast<std::ptrdiff_t>(segment.last) + 1;
-      auto found = std::upper_bound(first, last, relative) - 1;
-      auto index = static_cast<std::size_t>(found - m_SegmentOffset.begin());
-      auto offset = static_cast<std::uint32_t>(relative - *found);
-      if (IsWritten(index) && IsAnchor(m_Items[index], offset))
-        anchors.push_back({index, offset, false});
-    }
-    return anchors;
-  }
-
-  /// Defines `name` at `anchor`, or by moving the address counter before
-  /// item `fallback` when the anchor cannot take it.
-  void Place(const std::string &name, std::int32_t value,
-             const std::optional<CAnchor> &anchor, std::size_t fallback) {
-    m_Taken.insert(LowerCopy(name));
-    m_NameOf.emplace(value, name);
-    if (anchor) {
-      std::vector<std::string> &names = m_At[anchor->Key()];
-      bool inside = anchor->item < m_Items.size() && anchor->offset != 0 &&
-                    TakesInlineLabels(m_Items[anchor->item]);
-      // A parameter takes one label, and only an undotted one.
-      if (!inside || (names.empty() && name.find('.') == std::string::npos)) {
-        names.push_back(name);
-        return;
-      }
-      fallback = anchor->item;
-    }
-    while (!IsWritten(fallback))
-      ++fallback;
-    m_Floating[fallback].push_back({name, value});
-  }
-
-  void PlaceMapLabels() {
-    // Hints follow the file order of the spans; a prefix maximum of lines
-    // per file finds the first span at or after a line quickly.
-    std::map<std::int64_t, std::vector<std::pair<std::int64_t, std::size_t>>> byFile;
-    for (std::size_t i = 0; i < m_Items.size(); ++i) {
-      if (m_Items[i].span < 0)
-        continue;
-      const CMapSpan &s = m_Options.map->spans[static_cast<std::size_t>(m_Items[i].span)];
-      auto &list = byFile[s.file];
-      list.push_back({std::max(s.line, list.empty() ? 0 : list.back().first), i});
-    }
-    const std::int64_t standardFile = StandardFileOf(*m_Options.map);
-    for (const CMapLabel &label : m_Listing.labels) {
-      if (!IsUsableLabelName(label.name) || m_Taken.count(LowerCopy(label.name)) != 0)
-        continue;
-      // std.tvh defines its labels again; the source only uses them.
-      if (label.file == standardFile) {
-        m_Taken.insert(LowerCopy(label.name));
-        m_NameOf.emplace(label.value, label.name);
-        continue;
-      }
-      std::size_t hint = m_Items.size();
-      auto file = byFile.find(label.file);
-      if (file != byFile.end()) {
-        auto found = std::lower_bound(
-            file->second.begin(), file->second.end(), label.line,
-            [](const auto &entry, std::int64_t line) { return entry.first < line; });
-        if (found != file->second.end())
-          hint = found->second;
-      }
-      std::vector<CAnchor> anchors = AnchorsAt(label.value);
-      std::optional<CAnchor> chosen;
-      for (const CAnchor &anchor : anchors) {
-        if (anchor.item >= m_Items.size() || m_Items[anchor.item].span < 0)
-          continue;
-        const CMapSpan &s =
-            m_Options.map->spans[static_cast<std::size_t>(m_Items[anchor.item].span)];
-        if (s.file == label.file && s.line == label.line && !anchor.beforeJump) {
-          chosen = anchor;
-          break;
-        }
-      }
-      for (const CAnchor &anchor : anchors)
-        if (!chosen && anchor.item >= hint)
-          chosen = anchor;
-      if (!chosen && !anchors.empty())
-        chosen = anchors.front();
-      Place(label.name, label.value, chosen, hint);
-    }
-  }
-
-  void PlaceGeneratedLabels() {
-    for (const CItem &item : m_Items) {
-      if (item.kind != ItemKind::Instruction)
-        continue;
-      for (std::int32_t p = 0; p < item.instruction.count; ++p) {
-        const CDecodedParameter &parameter = item.instruction.parameters[static_cast<std::size_t>(p)];
-        auto value = static_cast<std::int32_t>(parameter.bits);
-        if (parameter.mode == MODE_VALUE || m_NameOf.count(value) != 0)
-          continue;
-        std::vector<CAnchor> anchors = AnchorsAt(value);
-        for (const CAnchor &anchor : anchors) {
-          auto used = m_At.find(anchor.Key());
-          bool inside = anchor.item < m_Items.size() && anchor.offset != 0 &&
-                        TakesInlineLabels(m_Items[anchor.item]);
-          if (inside && used != m_At.end() && !used->second.empty())
-            continue;
-          Place(GeneratedName(value), value, anchor, 0);
-          break;
-        }
-      }
-    }
-  }
-
-  std::string GeneratedName(std::int32_t value) {
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "L_%08x", U(value));
-    std::string name = buffer;
-    for (int n = 2; m_Taken.count(LowerCopy(name)) != 0; ++n)
-      name = std::string(buffer) + "_" + std::to_string(n);
-    return name;
-  }
-
   // --- Lines -----------------------------------------------------------------
 
   void Line(std::string text, std::int32_t address, std::int64_t position) {
@@ -305,9 +97,9 @@ private:
       Line("end", address, position);
   }
 
-  void LabelLinesAt(const CAnchor &anchor, std::int32_t address, std::int64_t position) {
-    auto found = m_At.find(anchor.Key());
-    if (found == m_At.end())
+  void LabelLinesAt(const CPlaceKey &place, std::int32_t address, std::int64_t position) {
+    auto found = m_Places.at.find(place);
+    if (found == m_Places.at.end())
       return;
     // Labels in deeper namespaces first: a label may not take a name an
     // enclosing namespace already shows, but the outer one may follow.
@@ -322,8 +114,8 @@ private:
   /// Labels whose address no statement starts at: the counter is moved to
   /// it and back.
   void Floating(std::size_t item, std::int32_t address, std::int64_t position) {
-    auto found = m_Floating.find(item);
-    if (found == m_Floating.end())
+    auto found = m_Places.floating.find(item);
+    if (found == m_Places.floating.end())
       return;
     for (const auto &[name, value] : found->second) {
       Line(kIndent + "offset " + HexText(U(value)), address, position);
@@ -353,7 +145,8 @@ private:
     if (wantEnd) {
       for (std::size_t i = 0; i <= m_Items.size() && m_BootEndAt < 0; ++i) {
         std::int64_t position = i < m_Items.size() ? m_Items[i].position : total;
-        if (IsWritten(i) && position - m_Listing.start == boot)
+        if ((i == m_Items.size() || !m_Items[i].standard) &&
+            position - m_Listing.start == boot)
           m_BootEndAt = static_cast<std::int64_t>(i);
       }
       if (m_BootEndAt >= 0)
@@ -371,8 +164,8 @@ private:
   /// written as that label.
   std::string Number(std::int32_t kind, std::uint64_t bits) const {
     if (kind == KIND_4I && m_Options.map != nullptr) {
-      auto found = m_NameOf.find(static_cast<std::int32_t>(bits));
-      if (found != m_NameOf.end())
+      auto found = m_Places.nameOf.find(static_cast<std::int32_t>(bits));
+      if (found != m_Places.nameOf.end())
         return "&" + found->second;
     }
     return NumberText(kind, bits).value_or("0");
@@ -382,8 +175,8 @@ private:
   std::string InlineLabel(std::size_t index, std::uint32_t offset) const {
     if (offset == 0)
       return "";
-    auto found = m_At.find(std::make_tuple(index, offset, false));
-    return found != m_At.end() && !found->second.empty() ? found->second[0] + ": " : "";
+    auto found = m_Places.at.find(std::make_tuple(index, offset, false));
+    return found != m_Places.at.end() && !found->second.empty() ? found->second[0] + ": " : "";
   }
 
   /// The string value of a string kind that starts at `at` and ends before
@@ -407,8 +200,8 @@ private:
       text += InlineLabel(index, parameter.offset);
       if (parameter.mode != MODE_VALUE) {
         text += parameter.mode == MODE_CARET ? "^" : "*";
-        auto found = m_NameOf.find(static_cast<std::int32_t>(parameter.bits));
-        text += found != m_NameOf.end() ? found->second
+        auto found = m_Places.nameOf.find(static_cast<std::int32_t>(parameter.bits));
+        text += found != m_Places.nameOf.end() ? found->second
                                         : HexText(static_cast<std::uint32_t>(parameter.bits));
       } else if (KindInfo(parameter.kind).form == CValueKind::String) {
         text += "&" + QuotedText(parameter.text);
@@ -498,8 +291,8 @@ private:
     // Labels inside the item split it into parts, each a statement of its
     // own that begins with its labels.
     std::vector<std::uint32_t> cuts;
-    for (auto it = m_At.lower_bound(std::make_tuple(index, std::uint32_t{1}, false));
-         it != m_At.end() && std::get<0>(it->first) == index; ++it)
+    for (auto it = m_Places.at.lower_bound(std::make_tuple(index, std::uint32_t{1}, false));
+         it != m_Places.at.end() && std::get<0>(it->first) == index; ++it)
       if (!std::get<2>(it->first) && std::get<1>(it->first) < item.size)
         cuts.push_back(std::get<1>(it->first));
     cuts.push_back(item.size);
@@ -515,12 +308,7 @@ private:
   const CListing &m_Listing;
   const CSourceOptions &m_Options;
   const std::vector<CItem> &m_Items;
-  std::vector<CSegment> m_Segments;
-  std::vector<std::uint64_t> m_SegmentOffset; ///< Per item, within its segment.
-  std::map<std::tuple<std::size_t, std::uint32_t, bool>, std::vector<std::string>> m_At;
-  std::map<std::size_t, std::vector<std::pair<std::string, std::int32_t>>> m_Floating;
-  std::unordered_map<std::int32_t, std::string> m_NameOf;
-  std::set<std::string> m_Taken; ///< Lower-cased names and name parts.
+  CLabelPlaces m_Places;
   std::int64_t m_BootEndAt = -1;
   std::string m_Out;
 };

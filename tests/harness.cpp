@@ -86,6 +86,19 @@ const std::vector<std::string> &Runner() {
   return words;
 }
 
+/// A companion program built beside the program under test: for a
+/// Windows program the one of the same folder, else the one built here.
+std::string CompanionBinary(const std::string &name) {
+  fs::path binary = ProgramUnderTest();
+  if (binary.extension() == ".exe")
+    return (binary.parent_path() / (name + ".exe")).string();
+  if (name == "ferrox-dis")
+    return FERROX_DIS_BINARY;
+  if (name == "ferrox-isa")
+    return FERROX_ISA_BINARY;
+  return (binary.parent_path() / name).string();
+}
+
 } // namespace
 
 bool WindowsTarget() {
@@ -166,13 +179,36 @@ bool Ferrox::Exists(const std::string &name) const {
 }
 
 RunResult Ferrox::Run(const std::vector<std::string> &args, int timeoutSeconds) {
+  return RunInstalled(m_Program, args, timeoutSeconds);
+}
+
+RunResult Ferrox::RunProgram(const std::string &name, const std::vector<std::string> &args,
+                             int timeoutSeconds) {
+  fs::path binary = CompanionBinary(name);
+  std::string installed = m_Install + binary.filename().string();
+  if (!fs::exists(installed)) {
+    std::error_code error;
+    fs::create_hard_link(binary, installed, error);
+    if (error)
+      fs::copy_file(binary, installed);
+  }
+  return RunInstalled(installed, args, timeoutSeconds);
+}
+
+RunResult Ferrox::RunInstalled(const std::string &program,
+                               const std::vector<std::string> &args, int timeoutSeconds) {
   if (Runner().empty())
-    return Spawn(m_Program, args, false, timeoutSeconds);
-  std::vector<std::string> command = RunnerCommand(args);
+    return Spawn(program, args, false, timeoutSeconds);
+  std::vector<std::string> command(Runner().begin() + 1, Runner().end());
+  command.push_back(program);
+  command.insert(command.end(), args.begin(), args.end());
   RunResult result = Spawn(Runner()[0], command, true, timeoutSeconds);
   // ferrox exits with 0, 254 or 255 only. Under heavy load wine now and then
   // fails to start a program and exits with 1 without output: run it again.
-  for (int retry = 0; retry < 2 && result.status == 1 && result.output.empty(); ++retry)
+  // The companions exit with 1 for their own errors, which they explain.
+  for (int retry = 0; retry < 2 && result.status == 1 && result.output.empty() &&
+                      result.errors.find("ferrox-") == std::string::npos;
+       ++retry)
     result = Spawn(Runner()[0], command, true, timeoutSeconds);
   return result;
 }
@@ -217,6 +253,9 @@ Ferrox::Child Ferrox::Start(const std::string &program,
       if (fd < 0 || dup2(fd, 1) < 0)
         _exit(127);
     }
+    int errors = open((outputPath + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errors < 0 || dup2(errors, 2) < 0)
+      _exit(127);
     if (chdir(m_Work.c_str()) != 0)
       _exit(127);
     if (m_FileSizeLimit != 0) {
@@ -276,6 +315,8 @@ RunResult Ferrox::Wait(const Child &child, int timeoutSeconds) {
   result.signal = WIFSIGNALED(status) && !result.timedOut ? WTERMSIG(status) : 0;
   result.output = ReadAll(child.outputPath);
   result.lines = SplitLines(result.output);
+  result.errors = ReadAll(child.outputPath + ".err");
+  result.errorLines = SplitLines(result.errors);
   return result;
 }
 

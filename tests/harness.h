@@ -12,6 +12,10 @@
 //                      a name ending in ".exe" is taken as a Windows program
 //   FERROX_E2E_RUNNER  a program that runs it (for example wine64)
 //
+// The companion programs (ferrox-isa, ferrox-dis) are installed beside the
+// program when a test first runs one; for a Windows program they are the
+// .exe files in its folder.
+//
 // A Windows program follows its own path rules (backslash and colon
 // separate; its directory is a drive path such as "Z:\work\bin\") and ends
 // its lines with CR LF. The harness strips the CR; tests pass paths to the
@@ -35,6 +39,8 @@ struct RunResult {
   int signal = 0;  ///< The signal that ended the program, or 0.
   std::vector<std::string> lines; ///< Standard output, split into lines.
   std::string output;
+  std::vector<std::string> errorLines; ///< Standard error, split into lines.
+  std::string errors;
   bool timedOut = false;
   double seconds = 0;         ///< Wall-clock time the run took.
   long peakMemoryKb = 0;      ///< Largest resident set of the process.
@@ -87,6 +93,11 @@ protected:
 
   /// Runs the installed program with `args` in the working folder.
   RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
+  /// Runs the companion program `name` ("ferrox-dis", "ferrox-isa"),
+  /// installed beside the program on first use, with `args` in the working
+  /// folder.
+  RunResult RunProgram(const std::string &name, const std::vector<std::string> &args,
+                       int timeoutSeconds = 60);
   /// Runs any program (looked up in PATH) in the working folder; returns
   /// its exit status, or -1 when it could not run.
   int RunOther(const std::vector<std::string> &args, int timeoutSeconds = 60);
@@ -118,6 +129,9 @@ private:
   std::vector<std::string> RunnerCommand(const std::vector<std::string> &args) const;
   RunResult Spawn(const std::string &program, const std::vector<std::string> &args,
                   bool searchPath, int timeoutSeconds);
+  /// Runs `program` directly or under the runner, as Run does.
+  RunResult RunInstalled(const std::string &program, const std::vector<std::string> &args,
+                         int timeoutSeconds);
 
   std::string m_Root;
   std::string m_Install;

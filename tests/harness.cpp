@@ -177,6 +177,31 @@ RunResult Ferrox::Run(const std::vector<std::string> &args, int timeoutSeconds) 
   return result;
 }
 
+namespace {
+
+/// Companion programs are built beside ferrox in the build folder.
+fs::path CompanionPath(const std::string &name) {
+  return fs::path(FERROX_BINARY).parent_path() / name;
+}
+
+} // namespace
+
+bool Ferrox::HasProgram(const std::string &name) {
+  return fs::exists(CompanionPath(name));
+}
+
+RunResult Ferrox::RunProgram(const std::string &name, const std::vector<std::string> &args,
+                             int timeoutSeconds) {
+  std::string program = m_Install + name;
+  if (!fs::exists(program)) {
+    std::error_code error;
+    fs::create_hard_link(CompanionPath(name), program, error);
+    if (error)
+      fs::copy_file(CompanionPath(name), program);
+  }
+  return Spawn(program, args, false, timeoutSeconds);
+}
+
 int Ferrox::RunOther(const std::vector<std::string> &args, int timeoutSeconds) {
   if (args.empty())
     return -1;
@@ -217,6 +242,9 @@ Ferrox::Child Ferrox::Start(const std::string &program,
       if (fd < 0 || dup2(fd, 1) < 0)
         _exit(127);
     }
+    int errors = open((outputPath + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errors < 0 || dup2(errors, 2) < 0)
+      _exit(127);
     if (chdir(m_Work.c_str()) != 0)
       _exit(127);
     if (m_FileSizeLimit != 0) {
@@ -275,6 +303,7 @@ RunResult Ferrox::Wait(const Child &child, int timeoutSeconds) {
   result.status = WIFEXITED(status) && !result.timedOut ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) && !result.timedOut ? WTERMSIG(status) : 0;
   result.output = ReadAll(child.outputPath);
+  result.errors = ReadAll(child.outputPath + ".err");
   result.lines = SplitLines(result.output);
   return result;
 }

@@ -6,6 +6,7 @@
 #include "assembler/namespaces.h"
 #include "driver/build.h"
 #include "image/image_writer.h"
+#include "util/paths.h"
 #include "util/text.h"
 
 #include <cstdio>
@@ -105,8 +106,11 @@ void CCollector::OnStatement(const CStatementRecord &statement) {
 }
 
 void CCollector::Finish() {
+  std::string folder = platform::CurrentDirectory();
   for (std::uint32_t id = 0; id < FileCount(); ++id)
-    m_Record.files.push_back({std::string(FilePathOf(id)), std::string(FileNameOf(id))});
+    m_Record.files.push_back({std::string(FilePathOf(id)),
+                              ResolvePath(folder, FilePathOf(id)),
+                              std::string(FileNameOf(id))});
   for (const CLabelInfo &label : ListLabels())
     m_Record.labels.push_back({label.name, label.value, label.fileId, label.line});
   m_Record.boot = g_BootInfo;

@@ -44,6 +44,7 @@ struct CBuildStatement {
 
 struct CBuildFile {
   std::string path; ///< as the build opened it
+  std::string fullPath;
   std::string name; ///< last component, as messages show it
 };
 

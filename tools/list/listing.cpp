@@ -214,7 +214,7 @@ private:
       // the source) are where the listing starts.
       const CBuildFile &file = m_Build.files[row.fileId];
       if (level > 0)
-        Line(">> begin " + file.name + " (" + file.path + ")");
+        Line(">> begin " + file.name + " (" + file.fullPath + ")");
       m_Open.push_back({row.fileId, row.line, level > 0});
     }
     m_Open.back().lastLine = row.line;
@@ -254,7 +254,12 @@ private:
       std::string source = r == 0   ? std::string(text)
                            : r == 1 && !s->expansion.empty() ? "=> " + s->expansion
                                                              : std::string();
-      Line((r == 0 ? head : blank) + "  " + Padded(bytes, kBytesWidth) + "  " + source);
+      std::string line = r == 0 ? head : blank;
+      line += "  ";
+      line += bytes;
+      line.append(kBytesWidth + 2 - std::min(bytes.size(), kBytesWidth), ' ');
+      line += source;
+      Line(std::move(line));
     }
   }
 

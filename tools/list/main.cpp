@@ -93,7 +93,7 @@ int Run(const CListOptions &options) {
   }
   if (build.succeeded) {
     if (!options.map.empty())
-      write(options.map, RenderMap(build, platform::CurrentDirectory()));
+      write(options.map, RenderMap(build));
     if (!options.symbols.empty())
       write(options.symbols, RenderSymbols(build));
     if (!options.deps.empty()) {

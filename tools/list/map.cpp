@@ -2,8 +2,6 @@
 
 #include "tools/list/map.h"
 
-#include "util/paths.h"
-
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -54,7 +52,7 @@ void AppendArray(std::string &out, const char *name, const std::vector<json> &it
 
 } // namespace
 
-std::string RenderMap(const CBuildRecord &build, const std::string &workingFolder) {
+std::string RenderMap(const CBuildRecord &build) {
   json image = json::object();
   image["file"] = build.destination.empty() ? json(nullptr) : json(build.destination);
   image["size"] = build.image.size();
@@ -67,7 +65,7 @@ std::string RenderMap(const CBuildRecord &build, const std::string &workingFolde
 
   std::vector<json> files;
   for (const CBuildFile &file : build.files)
-    files.push_back({{"path", ResolvePath(workingFolder, file.path)}, {"name", file.name}});
+    files.push_back({{"path", file.fullPath}, {"name", file.name}});
   std::vector<json> labels;
   for (const CBuildLabel &label : build.labels)
     labels.push_back({{"name", label.name}, {"value", label.value},

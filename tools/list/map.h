@@ -12,9 +12,8 @@
 
 #include <string>
 
-/// The debug map of a build; `workingFolder` (ending with a separator)
-/// makes the files' paths full.
-std::string RenderMap(const CBuildRecord &build, const std::string &workingFolder);
+/// The debug map of a build.
+std::string RenderMap(const CBuildRecord &build);
 
 /// Every label, "full.name = 0x0000001a" a line, ordered by value (as an
 /// unsigned 32-bit address) and then by name.

@@ -37,7 +37,8 @@ bool IsStandardStream(const platform::PathInfo &info) {
 bool SameOutput(const std::string &a, const std::string &b) {
   if (a == "-" || b == "-")
     return false;
-  if (platform::FinalPath(a) == platform::FinalPath(b))
+  std::string folder = platform::CurrentDirectory();
+  if (ResolvePath(folder, platform::FinalPath(a)) == ResolvePath(folder, platform::FinalPath(b)))
     return true;
   return platform::SameFile(platform::InfoOfPath(a).identity,
                             platform::InfoOfPath(b).identity);

@@ -9,6 +9,8 @@
 #include "tests/harness.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -190,6 +192,43 @@ TEST_F(List, FollowsGnuConventionsAndNeverOverwritesWhatTheBuildRead) {
   // Standard output holds the report, then the rule.
   EXPECT_NE(refused.output.find("Errors       : 0 (SUCCESS!)\nt: \\\n"), std::string::npos)
       << refused.output;
+}
+
+TEST_F(List, TheListingInTheGuideIsWhatTheProgramWrites) {
+  // The fenced blocks of docs/ferrox-list.md: files ("tvs NAME"), the
+  // command ("sh command") and the listing it writes ("text listing"),
+  // whose paths start with /home/ada/ for the working folder.
+  std::ifstream in(std::string(FERROX_SOURCE_DIR) + "/docs/ferrox-list.md");
+  std::string line, role, text, command, expected;
+  bool inBlock = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("```", 0) != 0) {
+      text += inBlock ? line + "\n" : "";
+      continue;
+    }
+    if (!inBlock) {
+      role = line.substr(3), text.clear(), inBlock = true;
+      continue;
+    }
+    inBlock = false;
+    if (role.rfind("tvs ", 0) == 0)
+      Write(role.substr(4), text);
+    else if (role == "sh command")
+      command = text;
+    else if (role == "text listing")
+      expected = text;
+  }
+  ASSERT_FALSE(expected.empty());
+  std::istringstream words(command);
+  std::vector<std::string> args;
+  for (std::string word; words >> word;)
+    args.push_back(word);
+  ASSERT_EQ(args.at(0), "ferrox-list");
+  args.erase(args.begin());
+  RunList(args);
+  for (std::size_t at; (at = expected.find("/home/ada/")) != std::string::npos;)
+    expected.replace(at, 10, WorkDir());
+  EXPECT_EQ(Read("prog.lst"), expected);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks that the manual page renders with man -l, that groff finds nothing
-# to warn about in it, and that it names every switch and installation file
-# (ferrox's, or the WORDs given).
+# to warn about in it, and that it names every word given (by default those
+# of ferrox.1: every switch and installation file).
 #
 #   packaging/test-man.sh PAGE [WORD...]
 #

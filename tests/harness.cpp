@@ -92,11 +92,7 @@ std::string CompanionBinary(const std::string &name) {
   fs::path binary = ProgramUnderTest();
   if (binary.extension() == ".exe")
     return (binary.parent_path() / (name + ".exe")).string();
-  if (name == "ferrox-dis")
-    return FERROX_DIS_BINARY;
-  if (name == "ferrox-isa")
-    return FERROX_ISA_BINARY;
-  return (binary.parent_path() / name).string();
+  return (fs::path(FERROX_BINARY).parent_path() / name).string();
 }
 
 } // namespace
@@ -211,6 +207,10 @@ RunResult Ferrox::RunInstalled(const std::string &program,
        ++retry)
     result = Spawn(Runner()[0], command, true, timeoutSeconds);
   return result;
+}
+
+bool Ferrox::HasProgram(const std::string &name) {
+  return fs::exists(CompanionBinary(name));
 }
 
 int Ferrox::RunOther(const std::vector<std::string> &args, int timeoutSeconds) {

@@ -40,7 +40,7 @@ struct RunResult {
   std::vector<std::string> lines; ///< Standard output, split into lines.
   std::string output;
   std::vector<std::string> errorLines; ///< Standard error, split into lines.
-  std::string errors;
+  std::string errors; ///< Standard error, whole.
   bool timedOut = false;
   double seconds = 0;         ///< Wall-clock time the run took.
   long peakMemoryKb = 0;      ///< Largest resident set of the process.
@@ -93,9 +93,11 @@ protected:
 
   /// Runs the installed program with `args` in the working folder.
   RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
-  /// Runs the companion program `name` ("ferrox-dis", "ferrox-isa"),
-  /// installed beside the program on first use, with `args` in the working
-  /// folder.
+  /// Whether the companion program `name` (ferrox-list, ...) was built
+  /// beside the program under test.
+  static bool HasProgram(const std::string &name);
+  /// Runs the companion program `name`, installed beside the program in
+  /// the temporary folder (on first use), with `args` in the working folder.
   RunResult RunProgram(const std::string &name, const std::vector<std::string> &args,
                        int timeoutSeconds = 60);
   /// Runs any program (looked up in PATH) in the working folder; returns

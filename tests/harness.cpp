@@ -62,6 +62,18 @@ std::vector<std::string> SplitLines(const std::string &text) {
   return lines;
 }
 
+/// A Windows program's text output with each CR LF turned back into LF, so
+/// one expected text serves both targets.
+std::string TextAsWritten(std::string text) {
+  if (!WindowsTarget())
+    return text;
+  std::string lf;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n')
+      lf += text[i];
+  return lf;
+}
+
 std::string EnvironmentOr(const char *name, const std::string &fallback) {
   const char *value = std::getenv(name);
   return value != nullptr && *value != '\0' ? std::string(value) : fallback;
@@ -313,7 +325,7 @@ RunResult Ferrox::Wait(const Child &child, int timeoutSeconds) {
   result.peakMemoryKb = usage.ru_maxrss;
   result.status = WIFEXITED(status) && !result.timedOut ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) && !result.timedOut ? WTERMSIG(status) : 0;
-  result.output = ReadAll(child.outputPath);
+  result.output = TextAsWritten(ReadAll(child.outputPath));
   result.lines = SplitLines(result.output);
   result.errors = ReadAll(child.outputPath + ".err");
   result.errorLines = SplitLines(result.errors);

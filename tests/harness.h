@@ -38,7 +38,7 @@ struct RunResult {
   int status = -1; ///< Exit status, 0-255; -1 when killed or timed out.
   int signal = 0;  ///< The signal that ended the program, or 0.
   std::vector<std::string> lines; ///< Standard output, split into lines.
-  std::string output;
+  std::string output; ///< Standard output, whole (CR LF read as LF on Windows).
   std::vector<std::string> errorLines; ///< Standard error, split into lines.
   std::string errors; ///< Standard error, whole.
   bool timedOut = false;

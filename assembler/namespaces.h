@@ -55,7 +55,8 @@ bool InUsableNamespace();
 
 /// The label that the name `nameTokens` (encoded tokens: an identifier, or
 /// identifiers joined by "." symbols) means from namespace `from`, or
-/// nullptr.
+/// nullptr. Like FindLabel's, the result is valid until the next label is
+/// defined.
 const CLabel *LookUpLabel(NamespaceId from, std::string_view nameTokens);
 /// The number of that label in the order of ListLabels, or -1; for the
 /// programs around a build, which learn a statement's namespace from

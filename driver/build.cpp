@@ -70,15 +70,18 @@ bool AssembleAndFinish(bool noDisk, bool noBootInfo) {
   SetImageStart((noDisk ? 0 : 16) + (noBootInfo ? 0 : 4));
 
   // The destination is created only by a build that is still clean, so an
-  // earlier image survives a build that fails before this point.
-  if (g_ErrorCount == 0) {
+  // earlier image survives a build that fails before this point; an image
+  // kept in memory is made in any case. The header and boot field go to
+  // whichever image is open.
+  if (g_ErrorCount == 0)
     OpenDestinationFile(g_DestinationPath);
-    if (!noDisk)
-      WriteDiskHeader();
-    if (!noBootInfo) {
-      g_BootInfo = 0xFFFFFFFFu;
-      WriteBootInfo(0xFFFFFFFFu);
-    }
+  else
+    OpenFailedImageInMemory();
+  if (!noDisk)
+    WriteDiskHeader();
+  if (!noBootInfo) {
+    g_BootInfo = 0xFFFFFFFFu;
+    WriteBootInfo(0xFFFFFFFFu);
   }
 
   for (g_SourceLines.Rewind(); !g_SourceLines.AtEnd(); g_SourceLines.Advance())
@@ -133,8 +136,13 @@ int RunFerrox(int argc, const char *const *argv) {
     else if (EqualsNoCase(argv[i], "-nobootinfo"))
       noBootInfo = true;
   }
+  return RunBuild(argv[1], argv[2], noDisk, noBootInfo);
+}
+
+int RunBuild(const std::string &source, const std::string &destination,
+             bool noDisk, bool noBootInfo) {
   try {
-    return BuildProgram(argv[1], argv[2], noDisk, noBootInfo) ? 0 : -1;
+    return BuildProgram(source, destination, noDisk, noBootInfo) ? 0 : -1;
   } catch (const std::bad_alloc &) {
   } catch (const std::length_error &) {
     // A size beyond what any container can hold: the same shortage.

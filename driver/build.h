@@ -35,6 +35,12 @@ bool BuildProgram(const std::string &source, const std::string &destination,
 /// patching, report. False only when the instruction set cannot be loaded.
 bool AssembleAndFinish(bool noDisk, bool noBootInfo);
 
+/// BuildProgram as ferrox runs it: a build that runs out of memory ends
+/// with error 701 (and the report, once assembling) instead of an
+/// exception. Returns the exit status: 0 success, -1 failure.
+int RunBuild(const std::string &source, const std::string &destination,
+             bool noDisk, bool noBootInfo);
+
 /// The whole program: reads the command line and returns the exit status
 /// (0 success, -1 failure, -2 missing arguments).
 int RunFerrox(int argc, const char *const *argv);

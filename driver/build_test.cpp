@@ -7,6 +7,7 @@
 #include "driver/observer.h"
 #include "image/image_writer.h"
 #include "util/files.h"
+#include "util/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,9 @@ struct Outcome {
 class BuildTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    m_Dir = fs::path(::testing::TempDir()) / "build_test";
+    // A folder of this process's own: ctest runs each test in a process
+    // of its own, side by side, and other builds on the machine do too.
+    m_Dir = fs::path(::testing::TempDir()) / ("build_test-" + std::to_string(platform::ProcessId()));
     fs::remove_all(m_Dir);
     fs::create_directories(m_Dir);
     for (const char *name : {"std.tvh", "Instructions.okl", "Directories.okl"})

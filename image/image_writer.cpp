@@ -300,6 +300,7 @@ bool OpenDestinationFile(const std::string &path) {
   }
   if (g_Writer.file == platform::kNoFile) {
     ReportError(200, "Cannot open destination file");
+    OpenFailedImageInMemory();
     return false;
   }
   g_Writer.identity = platform::IdentityOfFile(g_Writer.file);
@@ -307,6 +308,20 @@ bool OpenDestinationFile(const std::string &path) {
   g_Writer.buffer.resize(kBufferSize);
   SetBuffered(0);
   return true;
+}
+
+void OpenFailedImageInMemory() {
+  if (g_Memory == nullptr)
+    return;
+  g_Offset = 0;
+  g_ImageSize = 0;
+  g_Writer.filePointer = 0;
+  g_Writer.imageFileSize = -1;
+  g_Memory->clear();
+  g_Writer.open = true;
+  g_Writer.failed = true;
+  g_Writer.buffer.resize(kBufferSize);
+  SetBuffered(0);
 }
 
 bool WriteDiskHeader() {

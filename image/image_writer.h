@@ -39,6 +39,10 @@ extern std::uint32_t g_BootInfo;
 /// folder, a directory), or when the destination is a file this build has
 /// read or the file its report goes to.
 bool OpenDestinationFile(const std::string &path);
+/// For a build that has already failed: when the image is kept in memory
+/// (KeepImageInMemory), starts it there as one given up, so that a listing
+/// of the failed build still shows its bytes; otherwise does nothing.
+void OpenFailedImageInMemory();
 /// Writes the 16-byte disk header "Tavrune Disk 10a" (error 201).
 bool WriteDiskHeader();
 /// Writes the 4-byte boot information field (error 202).

@@ -62,6 +62,18 @@ std::vector<std::string> SplitLines(const std::string &text) {
   return lines;
 }
 
+/// A Windows program's text output with each CR LF turned back into LF, so
+/// one expected text serves both targets.
+std::string TextAsWritten(std::string text) {
+  if (!WindowsTarget())
+    return text;
+  std::string lf;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n')
+      lf += text[i];
+  return lf;
+}
+
 std::string EnvironmentOr(const char *name, const std::string &fallback) {
   const char *value = std::getenv(name);
   return value != nullptr && *value != '\0' ? std::string(value) : fallback;
@@ -84,6 +96,15 @@ const std::vector<std::string> &Runner() {
     return result;
   }();
   return words;
+}
+
+/// A companion program built beside the program under test: for a
+/// Windows program the one of the same folder, else the one built here.
+std::string CompanionBinary(const std::string &name) {
+  fs::path binary = ProgramUnderTest();
+  if (binary.extension() == ".exe")
+    return (binary.parent_path() / (name + ".exe")).string();
+  return (fs::path(FERROX_BINARY).parent_path() / name).string();
 }
 
 } // namespace
@@ -166,15 +187,42 @@ bool Ferrox::Exists(const std::string &name) const {
 }
 
 RunResult Ferrox::Run(const std::vector<std::string> &args, int timeoutSeconds) {
+  return RunInstalled(m_Program, args, timeoutSeconds);
+}
+
+RunResult Ferrox::RunProgram(const std::string &name, const std::vector<std::string> &args,
+                             int timeoutSeconds) {
+  fs::path binary = CompanionBinary(name);
+  std::string installed = m_Install + binary.filename().string();
+  if (!fs::exists(installed)) {
+    std::error_code error;
+    fs::create_hard_link(binary, installed, error);
+    if (error)
+      fs::copy_file(binary, installed);
+  }
+  return RunInstalled(installed, args, timeoutSeconds);
+}
+
+RunResult Ferrox::RunInstalled(const std::string &program,
+                               const std::vector<std::string> &args, int timeoutSeconds) {
   if (Runner().empty())
-    return Spawn(m_Program, args, false, timeoutSeconds);
-  std::vector<std::string> command = RunnerCommand(args);
+    return Spawn(program, args, false, timeoutSeconds);
+  std::vector<std::string> command(Runner().begin() + 1, Runner().end());
+  command.push_back(program);
+  command.insert(command.end(), args.begin(), args.end());
   RunResult result = Spawn(Runner()[0], command, true, timeoutSeconds);
   // ferrox exits with 0, 254 or 255 only. Under heavy load wine now and then
   // fails to start a program and exits with 1 without output: run it again.
-  for (int retry = 0; retry < 2 && result.status == 1 && result.output.empty(); ++retry)
+  // The companions exit with 1 for their own errors, which they explain.
+  for (int retry = 0; retry < 2 && result.status == 1 && result.output.empty() &&
+                      result.errors.find("ferrox-") == std::string::npos;
+       ++retry)
     result = Spawn(Runner()[0], command, true, timeoutSeconds);
   return result;
+}
+
+bool Ferrox::HasProgram(const std::string &name) {
+  return fs::exists(CompanionBinary(name));
 }
 
 int Ferrox::RunOther(const std::vector<std::string> &args, int timeoutSeconds) {
@@ -217,6 +265,9 @@ Ferrox::Child Ferrox::Start(const std::string &program,
       if (fd < 0 || dup2(fd, 1) < 0)
         _exit(127);
     }
+    int errors = open((outputPath + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (errors < 0 || dup2(errors, 2) < 0)
+      _exit(127);
     if (chdir(m_Work.c_str()) != 0)
       _exit(127);
     if (m_FileSizeLimit != 0) {
@@ -274,8 +325,10 @@ RunResult Ferrox::Wait(const Child &child, int timeoutSeconds) {
   result.peakMemoryKb = usage.ru_maxrss;
   result.status = WIFEXITED(status) && !result.timedOut ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) && !result.timedOut ? WTERMSIG(status) : 0;
-  result.output = ReadAll(child.outputPath);
+  result.output = TextAsWritten(ReadAll(child.outputPath));
   result.lines = SplitLines(result.output);
+  result.errors = ReadAll(child.outputPath + ".err");
+  result.errorLines = SplitLines(result.errors);
   return result;
 }
 
@@ -341,6 +394,14 @@ std::string Ferrox::Bytes(const std::string &source) {
   if (result.status != 0)
     return "<failed>";
   return Read("out.img");
+}
+
+std::string Repeat(const std::string &text, std::size_t count) {
+  std::string result;
+  result.reserve(text.size() * count);
+  for (std::size_t i = 0; i < count; ++i)
+    result += text;
+  return result;
 }
 
 std::string B(std::initializer_list<int> bytes) {

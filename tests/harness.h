@@ -12,6 +12,10 @@
 //                      a name ending in ".exe" is taken as a Windows program
 //   FERROX_E2E_RUNNER  a program that runs it (for example wine64)
 //
+// The companion programs (ferrox-isa, ferrox-dis) are installed beside the
+// program when a test first runs one; for a Windows program they are the
+// .exe files in its folder.
+//
 // A Windows program follows its own path rules (backslash and colon
 // separate; its directory is a drive path such as "Z:\work\bin\") and ends
 // its lines with CR LF. The harness strips the CR; tests pass paths to the
@@ -34,7 +38,9 @@ struct RunResult {
   int status = -1; ///< Exit status, 0-255; -1 when killed or timed out.
   int signal = 0;  ///< The signal that ended the program, or 0.
   std::vector<std::string> lines; ///< Standard output, split into lines.
-  std::string output;
+  std::string output; ///< Standard output, whole (CR LF read as LF on Windows).
+  std::vector<std::string> errorLines; ///< Standard error, split into lines.
+  std::string errors; ///< Standard error, whole.
   bool timedOut = false;
   double seconds = 0;         ///< Wall-clock time the run took.
   long peakMemoryKb = 0;      ///< Largest resident set of the process.
@@ -87,6 +93,13 @@ protected:
 
   /// Runs the installed program with `args` in the working folder.
   RunResult Run(const std::vector<std::string> &args, int timeoutSeconds = 60);
+  /// Whether the companion program `name` (ferrox-list, ...) was built
+  /// beside the program under test.
+  static bool HasProgram(const std::string &name);
+  /// Runs the companion program `name`, installed beside the program in
+  /// the temporary folder (on first use), with `args` in the working folder.
+  RunResult RunProgram(const std::string &name, const std::vector<std::string> &args,
+                       int timeoutSeconds = 60);
   /// Runs any program (looked up in PATH) in the working folder; returns
   /// its exit status, or -1 when it could not run.
   int RunOther(const std::vector<std::string> &args, int timeoutSeconds = 60);
@@ -118,6 +131,9 @@ private:
   std::vector<std::string> RunnerCommand(const std::vector<std::string> &args) const;
   RunResult Spawn(const std::string &program, const std::vector<std::string> &args,
                   bool searchPath, int timeoutSeconds);
+  /// Runs `program` directly or under the runner, as Run does.
+  RunResult RunInstalled(const std::string &program, const std::vector<std::string> &args,
+                         int timeoutSeconds);
 
   std::string m_Root;
   std::string m_Install;
@@ -131,6 +147,8 @@ private:
 /// Whether `program` can be found in PATH.
 bool ProgramInPath(const std::string &program);
 
+/// `text` `count` times over.
+std::string Repeat(const std::string &text, std::size_t count);
 /// Bytes from a list of values 0-255.
 std::string B(std::initializer_list<int> bytes);
 /// Bytes from two hex digits each ("01 ff 10"); blanks are ignored.

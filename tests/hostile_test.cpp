@@ -53,14 +53,6 @@ std::string Pattern(std::size_t size, unsigned seed) {
   return bytes;
 }
 
-std::string Repeat(const std::string &text, std::size_t count) {
-  std::string result;
-  result.reserve(text.size() * count);
-  for (std::size_t i = 0; i < count; ++i)
-    result += text;
-  return result;
-}
-
 /// Whether `text` starts at `at` with digits and then `after`.
 bool DigitsThen(const std::string &text, std::size_t at,
                 const std::string &after) {

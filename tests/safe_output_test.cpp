@@ -17,14 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Repeat(const std::string &text, std::size_t count) {
-  std::string result;
-  result.reserve(text.size() * count);
-  for (std::size_t i = 0; i < count; ++i)
-    result += text;
-  return result;
-}
-
 class SafeOutput : public Ferrox {
 protected:
   /// The names in the working folder, sorted.

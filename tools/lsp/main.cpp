@@ -77,7 +77,7 @@ int main(int argc, char **argv) {
     } else if (argument == "--debounce" && i + 1 < argc) {
       debounce = std::atoi(argv[++i]);
     } else if (argument == "--version") {
-      std::printf("ferrox-lsp %s\n", std::string(VERSION).c_str());
+      std::printf("ferrox-lsp (ferrox) %s\n", std::string(VERSION).c_str());
       return 0;
     } else {
       std::fputs(kUsage, argument == "--help" ? stdout : stderr);

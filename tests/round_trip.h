@@ -26,6 +26,7 @@ protected:
     args.insert(args.end(), switches.begin(), switches.end());
     RunResult dis = RunProgram("ferrox-dis", args);
     EXPECT_EQ(dis.status, 0) << dis.errors;
+    m_DisErrors = dis.errors;
     std::vector<std::string> build = {"dis.tvs", "again.img"};
     build.insert(build.end(), switches.begin(), switches.end());
     RunResult again = Run(build);
@@ -34,6 +35,12 @@ protected:
     EXPECT_EQ(ShowHex(Read("again.img")), ShowHex(Read(image))) << source;
     return source;
   }
+
+  /// What the last ferrox-dis of ExpectSameImage wrote to standard error.
+  const std::string &LastDisErrors() const { return m_DisErrors; }
+
+private:
+  std::string m_DisErrors;
 };
 
 /// The four ways to build an image: with and without header and boot field.

@@ -9,37 +9,13 @@
 
 #include "tests/round_trip.h"
 
-#include "assembler/values.h"
 #include "instructions/instruction_file.h"
-
-#include <bit>
-#include <cmath>
-#include <cstdio>
-#include <random>
 
 namespace {
 
-class RandomProgram {
+class RandomProgram : public RandomText {
 public:
-  explicit RandomProgram(std::uint32_t seed) : m_Random(seed) {}
-
-  std::uint32_t Pick(std::uint32_t n) { return static_cast<std::uint32_t>(m_Random() % n); }
-
-  /// A random instruction set of `count` definitions.
-  std::vector<CInstruction> InstructionSet(std::size_t count) {
-    std::vector<CInstruction> set;
-    for (std::size_t i = 0; i < count; ++i) {
-      CInstruction definition;
-      definition.name = "op" + std::to_string(i);
-      definition.topBits = static_cast<std::uint8_t>(Pick(8));
-      definition.opcode = static_cast<std::uint8_t>(Pick(256));
-      definition.paramCount = static_cast<std::int32_t>(Pick(4));
-      for (std::int32_t p = 0; p < definition.paramCount; ++p)
-        definition.paramKinds[static_cast<std::size_t>(p)] = static_cast<std::int32_t>(1 + Pick(KIND_X));
-      set.push_back(definition);
-    }
-    return set;
-  }
+  using RandomText::RandomText;
 
   /// Up to `count` instructions of `set`, with labels they point at.
   std::string Source(const std::vector<CInstruction> &set, std::size_t count) {
@@ -51,7 +27,7 @@ public:
     switch (Pick(6)) {
     case 0: source += "bootnone\n"; break;
     case 1: source += "bootall\n"; break;
-    case 2: source += "boot &" + std::to_string(m_Random()) + "\n"; break;
+    case 2: source += "boot &" + std::to_string(Pick(0xFFFFFFFFu)) + "\n"; break;
     default: break;
     }
     std::size_t bootEnd = Pick(6) == 0 ? Pick(static_cast<std::uint32_t>(count + 1)) : count + 1;
@@ -82,53 +58,13 @@ private:
     std::string label = "lbl" + std::to_string(Pick(static_cast<std::uint32_t>(labels)));
     if (mode != 1)
       return (mode == 2 ? "^" : "*") + (Pick(3) != 0 ? label : std::to_string(Pick(200)));
-    const CValueKind &info = KindInfo(kind);
-    if (info.form == CValueKind::String) {
-      std::string text = "&\"";
-      for (std::uint32_t n = Pick(6); n > 0; --n) {
-        char escape[8];
-        std::snprintf(escape, sizeof escape, "\\x%02x", info.terminated ? 1 + Pick(255) : Pick(256));
-        text += escape;
-      }
-      return text + "\"";
-    }
-    if (info.form == CValueKind::Float) {
-      static const char *const kSpecial[] = {"1.5", "-0.0", "1e999", "-1e999", "1e-45",
-                                             "0.1", "3.4028235e38", "-7"};
-      if (Pick(2) == 0)
-        return std::string("&") + kSpecial[Pick(8)];
-      double value = std::bit_cast<double>(std::uint64_t{m_Random()} << 32 | m_Random());
-      if (std::isnan(value))
-        value = 2.5;
-      char text[64];
-      std::snprintf(text, sizeof text, "&%.17g", value);
-      return text;
-    }
     if (kind == KIND_4I && Pick(4) == 0)
       return "&" + label;
-    std::int64_t value = static_cast<std::int64_t>(std::uint64_t{m_Random()} << 32 | m_Random());
-    return "&" + std::to_string(value >> (8 * Pick(8)));
+    return "&" + Value(kind);
   }
 
-  std::mt19937 m_Random;
   std::size_t m_Param = 0;
 };
-
-const std::vector<std::string> kSwitches[] = {
-    {}, {"-nodisk"}, {"-nobootinfo"}, {"-nodisk", "-nobootinfo"}};
-
-std::string DefinitionText(const std::vector<CInstruction> &set) {
-  std::string text;
-  for (const CInstruction &definition : set) {
-    text += definition.name + " " + std::to_string(definition.topBits) + " " +
-            std::to_string(definition.opcode) + " [";
-    for (std::int32_t p = 0; p < definition.paramCount; ++p)
-      text += std::string(p == 0 ? "" : " ") +
-              std::string(KindInfo(definition.paramKinds[static_cast<std::size_t>(p)]).name);
-    text += "];\n";
-  }
-  return text;
-}
 
 class RandomRoundTrip : public RoundTrip {
 protected:

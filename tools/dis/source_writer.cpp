@@ -197,7 +197,12 @@ private:
     for (std::int32_t p = 0; p < instruction.count; ++p) {
       const CDecodedParameter &parameter = instruction.parameters[static_cast<std::size_t>(p)];
       text += p == 0 ? " " : ", ";
-      text += InlineLabel(index, parameter.offset);
+      // An empty "ns" string shares its offset with the next parameter:
+      // the label goes on the first of them only, or it is defined twice.
+      const CDecodedParameter *previous =
+          p == 0 ? nullptr : &instruction.parameters[static_cast<std::size_t>(p - 1)];
+      if (previous == nullptr || previous->offset != parameter.offset)
+        text += InlineLabel(index, parameter.offset);
       if (parameter.mode != MODE_VALUE) {
         text += parameter.mode == MODE_CARET ? "^" : "*";
         auto found = m_Places.nameOf.find(static_cast<std::int32_t>(parameter.bits));

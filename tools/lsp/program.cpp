@@ -36,6 +36,23 @@ std::string_view Parent(std::string_view path) {
   return dot == std::string_view::npos ? std::string_view() : path.substr(0, dot);
 }
 
+/// `name` looked up from the namespace `nameSpace` outward, as the
+/// assembler resolves it: "a.b" tries a.b.name, a.name, then name.
+template <class Map>
+std::uint32_t FindOutward(const Map &map, std::string_view nameSpace, std::string_view name) {
+  std::string key;
+  for (std::string_view level = nameSpace;; level = Parent(level)) {
+    key.assign(level);
+    if (!key.empty())
+      key += '.';
+    key.append(name);
+    if (std::uint32_t found = Find(map, key); found != CProgram::kNone)
+      return found;
+    if (level.empty())
+      return CProgram::kNone;
+  }
+}
+
 } // namespace
 
 std::uint32_t CProgram::FileNumber(const std::string &path) {
@@ -64,31 +81,11 @@ const CInstructionDef *CProgram::FindInstruction(std::string_view name) const {
 }
 
 std::uint32_t CProgram::ResolveLabel(std::string_view nameSpace, std::string_view name) const {
-  std::string key;
-  for (std::string_view level = nameSpace;; level = Parent(level)) {
-    key.assign(level);
-    if (!key.empty())
-      key += '.';
-    key.append(name);
-    if (std::uint32_t label = Find(m_Labels, key); label != kNone)
-      return label;
-    if (level.empty())
-      return kNone;
-  }
+  return FindOutward(m_Labels, nameSpace, name);
 }
 
 std::uint32_t CProgram::ResolveNamespace(std::string_view nameSpace, std::string_view name) const {
-  std::string key;
-  for (std::string_view level = nameSpace;; level = Parent(level)) {
-    key.assign(level);
-    if (!key.empty())
-      key += '.';
-    key.append(name);
-    if (std::uint32_t found = Find(m_Namespaces, key); found != kNone)
-      return found;
-    if (level.empty())
-      return kNone;
-  }
+  return FindOutward(m_Namespaces, nameSpace, name);
 }
 
 const CStatement *CProgram::StatementAt(std::uint32_t file, std::int32_t line) const {

@@ -12,6 +12,7 @@
 #include "instructions/instruction_file.h"
 #include "tools/dis/debug_map.h"
 #include "tools/dis/listing.h"
+#include "tools/common/command_line.h"
 #include "tools/dis/source_writer.h"
 #include "util/files.h"
 #include "util/platform.h"
@@ -39,9 +40,7 @@ struct COptions {
   bool noBootInfo = false;
 };
 
-void Print(std::FILE *stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-}
+using cli::Print;
 
 void PrintHelp() {
   Print(stdout,
@@ -64,14 +63,10 @@ void PrintHelp() {
         "usage error.\n");
 }
 
-int UsageError(const std::string &message) {
-  Print(stderr, std::string(kProgram) + ": " + message + "\nTry '" +
-                    std::string(kProgram) + " --help' for more information.\n");
-  return 2;
-}
+int UsageError(const std::string &message) { return cli::UsageError(kProgram, message); }
 
 int Fail(const std::string &message) {
-  Print(stderr, std::string(kProgram) + ": " + message + "\n");
+  cli::Complain(kProgram, message);
   return 1;
 }
 
@@ -92,7 +87,7 @@ int ParseArguments(int argc, char **argv, COptions &options) {
       PrintHelp();
       return 0;
     } else if (arg == "--version") {
-      Print(stdout, std::string(kProgram) + " (ferrox) " + std::string(VERSION) + "\n");
+      cli::PrintVersion(kProgram);
       return 0;
     } else if (EqualsNoCase(arg, "-nodisk")) {
       options.noDisk = true;

@@ -10,6 +10,7 @@
 
 #include "driver/build.h"
 #include "instructions/instruction_file.h"
+#include "tools/common/command_line.h"
 #include "tools/isa/check.h"
 #include "tools/isa/doc.h"
 #include "util/platform.h"
@@ -24,9 +25,7 @@ namespace {
 
 constexpr std::string_view kProgram = "ferrox-isa";
 
-void Print(std::FILE *stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-}
+using cli::Print;
 
 void PrintHelp() {
   Print(stdout,
@@ -48,11 +47,7 @@ void PrintHelp() {
         "2 a usage error.\n");
 }
 
-int UsageError(const std::string &message) {
-  Print(stderr, std::string(kProgram) + ": " + message + "\nTry '" +
-                    std::string(kProgram) + " --help' for more information.\n");
-  return 2;
-}
+int UsageError(const std::string &message) { return cli::UsageError(kProgram, message); }
 
 int Run(const std::string &command, const std::string &path) {
   CInstructionFile file = LoadInstructionFile(path);
@@ -94,7 +89,7 @@ int main(int argc, char **argv) {
       PrintHelp();
       return 0;
     } else if (arg == "--version") {
-      Print(stdout, std::string(kProgram) + " (ferrox) " + std::string(VERSION) + "\n");
+      cli::PrintVersion(kProgram);
       return 0;
     } else {
       return UsageError("unrecognized option '" + arg + "'");

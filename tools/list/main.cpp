@@ -1,6 +1,7 @@
 //===- tools/list/main.cpp - ferrox-list: a build and its listing, map, symbols and rule ===//
 
 #include "driver/build.h"
+#include "tools/common/command_line.h"
 #include "tools/list/collector.h"
 #include "tools/list/deps.h"
 #include "tools/list/listing.h"
@@ -14,23 +15,17 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr int kUsageError = 2;
+constexpr std::string_view kProgram = "ferrox-list";
 constexpr int kFailure = 255;
 
-int UsageError(const std::string &message) {
-  std::fprintf(stderr, "ferrox-list: %s\nTry 'ferrox-list --help' for more information.\n",
-               message.c_str());
-  return kUsageError;
-}
+int UsageError(const std::string &message) { return cli::UsageError(kProgram, message); }
 
-void Complain(const std::string &message) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "ferrox-list: %s\n", message.c_str());
-}
+void Complain(const std::string &message) { cli::Complain(kProgram, message); }
 
 /// The outputs asked for, in the order they are written.
 struct COutput {

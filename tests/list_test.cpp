@@ -170,7 +170,7 @@ TEST_F(List, FollowsGnuConventionsAndNeverOverwritesWhatTheBuildRead) {
   RunResult help = RunList({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.lines[0].rfind("Usage: ferrox-list SOURCE", 0), 0u);
-  EXPECT_EQ(RunList({"--version"}).lines, Lines{"ferrox-list 1.0.1"});
+  EXPECT_EQ(RunList({"--version"}).lines, Lines{"ferrox-list (ferrox) 1.0.1"});
   for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
            {"prog.src", "--bogus"}, {"prog.src", "--deps", "d"}, {},
            {"prog.src", "out.img", "--map", "out.img"},

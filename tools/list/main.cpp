@@ -123,7 +123,7 @@ int main(int argc, char **argv) {
     return 0;
   }
   if (options.action == CListOptions::Action::Version) {
-    std::printf("ferrox-list %s\n", std::string(VERSION).c_str());
+    cli::PrintVersion(kProgram);
     return 0;
   }
   try {

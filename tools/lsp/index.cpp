@@ -334,6 +334,7 @@ std::string FindIncluded(const CProgram &program, std::string_view name, const C
 CFileIndex IndexFile(const CProgram &program, std::uint32_t file, const CText &text,
                      const CExists &exists) {
   CFileIndex index;
+  index.revision = text.Revision();
   std::unordered_map<std::uint64_t, std::uint32_t> macroAt;
   for (std::uint32_t i = 0; i < program.macros.size(); ++i)
     macroAt.emplace((std::uint64_t{program.macros[i].file} << 32) |

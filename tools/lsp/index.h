@@ -63,6 +63,7 @@ struct CFileIndex {
   /// Files that include and includebin names lead to (empty when not found).
   std::vector<std::string> includes;
   std::vector<CRegion> conditionals;
+  std::uint64_t revision = 0; ///< of the text it was built from
 };
 
 /// Whether a file exists, for included names.

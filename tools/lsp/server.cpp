@@ -605,16 +605,17 @@ CServer::CSlot *CServer::ReadySlot(const std::string &path) {
 }
 
 const CFileIndex *CServer::IndexOf(CSlot &slot, const std::string &path) {
-  auto found = slot.indexes.find(path);
-  if (found != slot.indexes.end())
-    return found->second.get();
   const CText *text = m_Documents.Text(path);
   if (text == nullptr)
     return nullptr;
-  auto index = std::make_unique<CFileIndex>(
-      IndexFile(*slot.program, slot.program->FindFile(path), *text,
-                [this](const std::string &file) { return m_Documents.Exists(file); }));
-  return slot.indexes.emplace(path, std::move(index)).first->second.get();
+  // A file no editor has open may have changed on disk since it was
+  // indexed, with no notification that would have made the check run again.
+  std::unique_ptr<CFileIndex> &index = slot.indexes[path];
+  if (!index || index->revision != text->Revision())
+    index = std::make_unique<CFileIndex>(
+        IndexFile(*slot.program, slot.program->FindFile(path), *text,
+                  [this](const std::string &file) { return m_Documents.Exists(file); }));
+  return index.get();
 }
 
 } // namespace lsp

@@ -9,6 +9,9 @@ namespace lsp {
 
 namespace {
 
+/// The last revision given to a text.
+std::uint64_t g_LastRevision = 0;
+
 /// The length of the UTF-8 sequence at `text[at]`, or 1 for a byte that
 /// starts none (or a sequence cut short).
 std::size_t SequenceLength(std::string_view text, std::size_t at) {
@@ -68,6 +71,7 @@ std::size_t BytesOfUnits(std::string_view text, std::uint32_t units, Encoding en
 }
 
 void CText::Split() {
+  m_Revision = ++g_LastRevision;
   m_Starts.clear();
   m_Starts.push_back(0);
   const char *data = m_Text.data();

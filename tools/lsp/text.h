@@ -32,6 +32,9 @@ public:
   explicit CText(std::string text) : m_Text(std::move(text)) { Split(); }
 
   const std::string &Str() const { return m_Text; }
+  /// Tells texts apart: a new text and every change get a new number, and a
+  /// copy keeps it, so what was worked out from a text can say which text.
+  std::uint64_t Revision() const { return m_Revision; }
   std::size_t LineCount() const { return m_Starts.size(); }
   /// Line `line` (zero-based) without its line break; empty past the end.
   std::string_view Line(std::size_t line) const;
@@ -53,6 +56,7 @@ private:
   std::string m_Text;
   /// The byte offset where each line starts.
   std::vector<std::uint32_t> m_Starts;
+  std::uint64_t m_Revision = 0;
 };
 
 /// The length in the client's units of bytes `text`.

@@ -238,6 +238,21 @@ def features(client, work, main_uri, lib_uri, okl_uri):
     check(all(tokens.get(k) == v for k, v in expected.items()),
           "semantic tokens: %s" % {k: tokens.get(k) for k in expected})
 
+    # An included file no editor has open, changed on disk with no
+    # notification: its tokens are those of the new text.
+    def lib_tokens():
+        return client.request("textDocument/semanticTokens/full",
+                              {"textDocument": {"uri": lib_uri}}).get("result", {}).get("data")
+
+    check(lib_tokens(), "tokens of lib.tvh")
+    lib_path = os.path.join(work, "lib.tvh")
+    with open(lib_path, "w") as out:
+        out.write("nop\n")
+    check(lib_tokens() == [0, 0, 3, legend.index("function"), 0],
+          "tokens of lib.tvh after it changed on disk")
+    with open(lib_path, "w") as out:
+        out.write(LIB)
+
     # The included file, opened, is checked as part of main.tvs.
     client.notify("textDocument/didOpen", {"textDocument": {
         "uri": lib_uri, "languageId": "ferrox", "version": 1, "text": LIB}})

@@ -13,6 +13,7 @@
 #include "instructions/instruction_assembly.h"
 #include "util/platform.h"
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -54,6 +55,16 @@ constexpr Keyword kKeywords[] = {
     {"bootall", Command::BootAll},     {"bootend", Command::BootEnd},
     {"boot", Command::Boot},           {"reserve", Command::Reserve},
 };
+
+/// The families, which FindCommand compares a word at a time.
+constexpr std::string_view kFamilies[] = {"data", "array", "skip"};
+
+constexpr auto kKeywordTexts = [] {
+  std::array<std::string_view, std::size(kKeywords)> texts{};
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    texts[i] = kKeywords[i].text;
+  return texts;
+}();
 
 /// Longest keyword, "offsetdelta".
 constexpr std::size_t kLongestKeyword = 11;
@@ -223,3 +234,7 @@ void ResetStatement() {
   g_CurrentLine = nullptr;
   g_RecordNamespace.clear();
 }
+
+std::span<const std::string_view> CommandKeywords() { return kKeywordTexts; }
+
+std::span<const std::string_view> CommandFamilies() { return kFamilies; }

@@ -5,6 +5,7 @@
 #include "source/token.h"
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 /// The line being assembled; the assembler reports its errors against it.
@@ -18,5 +19,11 @@ bool CompileStatement();
 void ReportLineError(int code, std::string_view message);
 
 void ResetStatement();
+
+/// The command keywords, in lower case ("namespace", "reserve", ...).
+std::span<const std::string_view> CommandKeywords();
+/// The typed command families ("data", "array", "skip"): each is a command
+/// when a value kind's suffix follows it ("data4i").
+std::span<const std::string_view> CommandFamilies();
 
 #endif // FERROX_ASSEMBLER_STATEMENT_H

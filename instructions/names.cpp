@@ -2,8 +2,12 @@
 
 #include "instructions/names.h"
 
+#include "assembler/statement.h"
 #include "assembler/values.h"
+#include "preprocessor/preprocessor.h"
 #include "util/text.h"
+
+#include <span>
 
 namespace {
 
@@ -13,27 +17,14 @@ bool IsLetter(char c) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// These lists follow the command table of assembler/statement.cpp, the
-// directive table of preprocessor/preprocessor.cpp and the macros that
-// preprocessor/macros.cpp predefines.
-constexpr std::string_view kCommands[] = {
-    "namespace", "end",      "offset",  "offsetdelta", "includebin",
-    "bootnone",  "bootall",  "bootend", "boot",        "reserve"};
-constexpr std::string_view kDirectives[] = {"ifdef", "ifndef",  "else",  "endif",
-                                            "error", "include", "define"};
+/// The macros that preprocessor/macros.cpp predefines.
 constexpr std::string_view kMacros[] = {"__FILE__", "__LINE__", "__DATE__",
                                         "__TIME__", "__VERSION__"};
 
-/// A typed family ("data", "array", "skip") followed by a kind suffix.
-bool IsFamilyCommand(std::string_view name) {
-  for (std::string_view family : {"data", "array", "skip"}) {
-    if (name.size() != family.size() + 2 ||
-        !EqualsNoCase(name.substr(0, family.size()), family))
-      continue;
-    std::int32_t kind = FindValueKind(name.substr(family.size()));
-    if (kind != 0 && kind != KIND_X)
+bool Any(std::span<const std::string_view> names, std::string_view word) {
+  for (std::string_view name : names)
+    if (EqualsNoCase(word, name))
       return true;
-  }
   return false;
 }
 
@@ -49,14 +40,25 @@ bool IsIdentifierName(std::string_view name) {
 }
 
 NameOwner OwnerOfWord(std::string_view name) {
-  for (std::string_view directive : kDirectives)
-    if (EqualsNoCase(name, directive))
-      return NameOwner::Directive;
-  for (std::string_view macro : kMacros)
-    if (EqualsNoCase(name, macro))
-      return NameOwner::Macro;
-  for (std::string_view command : kCommands)
-    if (EqualsNoCase(name, command))
-      return NameOwner::Command;
-  return IsFamilyCommand(name) ? NameOwner::Command : NameOwner::None;
+  if (IsDirectiveWord(name))
+    return NameOwner::Directive;
+  if (Any(kMacros, name))
+    return NameOwner::Macro;
+  return IsCommandWord(name) ? NameOwner::Command : NameOwner::None;
+}
+
+bool IsDirectiveWord(std::string_view word) { return Any(DirectiveNames(), word); }
+
+bool IsCommandWord(std::string_view word, std::int32_t *kind) {
+  for (std::string_view family : CommandFamilies()) {
+    if (word.size() != family.size() + 2 || !EqualsNoCase(word.substr(0, family.size()), family))
+      continue;
+    std::int32_t found = FindValueKind(word.substr(family.size()));
+    if (found == 0 || found == KIND_X)
+      continue;
+    if (kind != nullptr)
+      *kind = found;
+    return true;
+  }
+  return Any(CommandKeywords(), word);
 }

@@ -10,6 +10,7 @@
 #ifndef FERROX_INSTRUCTIONS_NAMES_H
 #define FERROX_INSTRUCTIONS_NAMES_H
 
+#include <cstdint>
 #include <string_view>
 
 /// Whether the lexer reads `name` as exactly one identifier token: a letter
@@ -26,5 +27,11 @@ enum class NameOwner {
 
 /// The owner of the word `name` in any letter case.
 NameOwner OwnerOfWord(std::string_view name);
+
+/// Whether `word`, in any letter case, is a directive name.
+bool IsDirectiveWord(std::string_view word);
+/// Whether `word`, in any letter case, is a command: a keyword, or a family
+/// with a value kind's suffix, whose kind then goes to `kind`.
+bool IsCommandWord(std::string_view word, std::int32_t *kind = nullptr);
 
 #endif // FERROX_INSTRUCTIONS_NAMES_H

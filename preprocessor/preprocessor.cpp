@@ -10,6 +10,7 @@
 #include "util/platform.h"
 #include "util/text.h"
 
+#include <array>
 #include <string>
 #include <unordered_map>
 
@@ -49,6 +50,13 @@ constexpr CDirectiveName kDirectives[] = {
     {"error", Directive::Error, false},  {"include", Directive::Include, false},
     {"define", Directive::Define, false},
 };
+
+constexpr auto kDirectiveTexts = [] {
+  std::array<std::string_view, std::size(kDirectives)> texts{};
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    texts[i] = kDirectives[i].name;
+  return texts;
+}();
 
 /// A word's shape: its length and its first and last letters in lower case
 /// (the directive names are ASCII), folded into 6 bits.
@@ -306,3 +314,5 @@ bool Preprocess() {
 }
 
 void ResetPreprocessor() { g_State = CPreprocessorState(); }
+
+std::span<const std::string_view> DirectiveNames() { return kDirectiveTexts; }

@@ -11,6 +11,8 @@
 #define FERROX_PREPROCESSOR_PREPROCESSOR_H
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 /// Preprocesses the whole line list; false on an internal error.
 bool Preprocess();
@@ -26,6 +28,9 @@ inline constexpr std::int32_t kMaxIncludeDepth = 100;
 /// be loaded 2^100 times. An inclusion of a guarded file whose guard skips
 /// it whole adds nothing and is not counted.
 inline constexpr std::int32_t kMaxIncludedFiles = 10000;
+
+/// The directive names, in lower case ("ifdef", "include", ...).
+std::span<const std::string_view> DirectiveNames();
 
 /// Sets the count of included files back to 0.
 void ResetPreprocessor();

@@ -10,7 +10,9 @@
 
 #include "tools/lsp/features.h"
 #include "tools/lsp/scanner.h"
+#include "assembler/statement.h"
 #include "assembler/values.h"
+#include "preprocessor/preprocessor.h"
 #include "util/text.h"
 
 #include <set>
@@ -24,9 +26,6 @@ enum ItemKind { kFunction = 3, kVariable = 6, kModule = 9, kKeyword = 14, kConst
 
 constexpr std::size_t kMaxItems = 2000;
 
-constexpr const char *kDirectives[] = {"define", "ifdef", "ifndef", "else", "endif", "include", "error"};
-constexpr const char *kCommands[] = {"namespace", "end",     "offset",  "offsetdelta", "includebin",
-                                     "bootnone",  "bootall", "bootend", "boot",        "reserve"};
 
 /// Whether a name has a component made up for an anonymous namespace
 /// ("_123_456"), which no source can write.
@@ -65,13 +64,13 @@ public:
   }
 
   void FirstWords() {
-    for (const char *directive : kDirectives)
-      Add(directive, kKeyword, "directive");
-    for (const char *command : kCommands)
-      Add(command, kKeyword, "command");
-    for (const char *family : {"data", "array", "skip"})
+    for (std::string_view directive : DirectiveNames())
+      Add(std::string(directive), kKeyword, "directive");
+    for (std::string_view command : CommandKeywords())
+      Add(std::string(command), kKeyword, "command");
+    for (std::string_view family : CommandFamilies())
       for (std::int32_t kind = KIND_1U; kind <= KIND_NS; ++kind)
-        Add(family + std::string(KindInfo(kind).name), kKeyword, "command");
+        Add(std::string(family) + std::string(KindInfo(kind).name), kKeyword, "command");
     for (const CInstructionDef &instruction : m_Context.program.instructions) {
       std::string detail = "instruction";
       for (std::int32_t kind : instruction.kinds)

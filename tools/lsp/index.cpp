@@ -3,6 +3,7 @@
 #include "tools/lsp/index.h"
 
 #include "assembler/values.h"
+#include "instructions/names.h"
 #include "tools/lsp/scanner.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -14,12 +15,6 @@
 namespace lsp {
 
 namespace {
-
-constexpr std::string_view kDirectives[] = {"define", "ifdef", "ifndef", "else",
-                                            "endif",  "include", "error"};
-constexpr std::string_view kCommands[] = {"namespace", "end",     "offset",  "offsetdelta",
-                                          "includebin", "bootnone", "bootall", "bootend",
-                                          "boot",      "reserve"};
 
 constexpr std::uint32_t kUnclaimed = 0xFF;
 
@@ -269,27 +264,6 @@ void FindConditionals(const CText &text, CFileIndex &index) {
 }
 
 } // namespace
-
-bool IsDirectiveWord(std::string_view word) {
-  return std::any_of(std::begin(kDirectives), std::end(kDirectives),
-                     [&](std::string_view d) { return EqualsNoCase(word, d); });
-}
-
-bool IsCommandWord(std::string_view word, std::int32_t *kind) {
-  for (std::string_view family : {std::string_view("data"), std::string_view("array"),
-                                  std::string_view("skip")}) {
-    if (word.size() == family.size() + 2 && EqualsNoCase(word.substr(0, family.size()), family)) {
-      ValueKind found = FindValueKind(word.substr(family.size()));
-      if (found != 0 && found != KIND_X) {
-        if (kind != nullptr)
-          *kind = found;
-        return true;
-      }
-    }
-  }
-  return std::any_of(std::begin(kCommands), std::end(kCommands),
-                     [&](std::string_view c) { return EqualsNoCase(word, c); });
-}
 
 std::string DecodeString(std::string_view token) {
   if (token.empty())

@@ -85,10 +85,6 @@ std::string FindIncluded(const CProgram &program, std::string_view name, const C
 /// The bytes of a string token as written (quotes and escapes decoded).
 std::string DecodeString(std::string_view token);
 
-bool IsDirectiveWord(std::string_view word);
-/// Whether `word` is a command, and the value kind of a typed command.
-bool IsCommandWord(std::string_view word, std::int32_t *kind = nullptr);
-
 } // namespace lsp
 
 #endif // FERROX_TOOLS_LSP_INDEX_H

@@ -5,6 +5,7 @@
 #include "tools/lsp/numbers.h"
 #include "tools/lsp/scanner.h"
 #include "assembler/values.h"
+#include "instructions/names.h"
 #include "util/paths.h"
 
 #include <map>

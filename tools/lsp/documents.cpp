@@ -109,6 +109,12 @@ bool CDocuments::Exists(const std::string &path) {
   return FindPath(path) != nullptr || StatFile(path, size, time);
 }
 
+CDiskStamp CDocuments::Stamp(const std::string &path) {
+  CDiskStamp stamp;
+  stamp.exists = StatFile(path, stamp.size, stamp.time);
+  return stamp;
+}
+
 std::string CDocuments::UriOf(const std::string &path) const {
   auto uri = m_UriOfPath.find(path);
   return uri != m_UriOfPath.end() ? uri->second : UriOfPath(path);

@@ -19,6 +19,14 @@
 
 namespace lsp {
 
+/// A file's size and time on disk, to tell whether it changed.
+struct CDiskStamp {
+  bool exists = false;
+  std::uint64_t size = 0;
+  std::int64_t time = 0;
+  bool operator==(const CDiskStamp &) const = default;
+};
+
 struct CDocument {
   std::string uri;
   std::string path; ///< absolute
@@ -49,6 +57,9 @@ public:
   void NewPass() { ++m_Pass; }
   /// Whether a buffer or a file is at `path`.
   bool Exists(const std::string &path);
+  /// The stamp of the file at `path` on disk, whatever buffer stands in
+  /// for it.
+  static CDiskStamp Stamp(const std::string &path);
   /// The URI to name `path` by: the buffer's own, else a "file:" URI.
   std::string UriOf(const std::string &path) const;
 

@@ -182,6 +182,9 @@ json CServer::Initialize(const json &params) {
   json rename = capabilities.is_object() ? capabilities.value("textDocument", json::object()) : json::object();
   rename = rename.is_object() ? rename.value("rename", json::object()) : json::object();
   m_PrepareRename = rename.is_object() && rename.value("prepareSupport", false) == true;
+  json watched = capabilities.is_object() ? capabilities.value("workspace", json::object()) : json::object();
+  watched = watched.is_object() ? watched.value("didChangeWatchedFiles", json::object()) : json::object();
+  m_WatchFiles = watched.is_object() && watched.value("dynamicRegistration", false) == true;
 
   std::vector<std::string> folders;
   if (auto list = params.find("workspaceFolders"); list != params.end() && list->is_array())
@@ -260,6 +263,21 @@ void CServer::Notification(const std::string &method, const json &params) {
     const json &settings = Member(params, "settings");
     if (settings.is_object() && settings.contains("ferrox"))
       Configure(settings["ferrox"]);
+  } else if (method == "initialized") {
+    // Sources changed outside the editor (a checkout, another editor) are
+    // checked again when the client reports them.
+    if (m_WatchFiles)
+      Send({{"jsonrpc", "2.0"},
+            {"id", "ferrox-watch"},
+            {"method", "client/registerCapability"},
+            {"params",
+             {{"registrations",
+               {{{"id", "ferrox-watched-files"},
+                 {"method", "workspace/didChangeWatchedFiles"},
+                 {"registerOptions",
+                  {{"watchers",
+                    {{{"globPattern", "**/*.{tvs,tvh,TVS,TVH}"}},
+                     {{"globPattern", "**/*.okl"}}}}}}}}}}}});
   } else if (method == "workspace/didChangeWatchedFiles") {
     m_WorkspaceMains.clear();
     for (auto &[name, slot] : m_Slots) {
@@ -267,7 +285,7 @@ void CServer::Notification(const std::string &method, const json &params) {
       slot.due = Clock::now();
     }
   }
-  // Other notifications ("initialized", "$/cancelRequest", ...) need nothing.
+  // Other notifications ("$/cancelRequest", ...) need nothing.
 }
 
 void CServer::DidOpen(const json &params) {
@@ -452,6 +470,10 @@ bool CServer::Check(const std::string &main, CSlot &slot, const std::function<bo
   slot.program = std::move(program);
   slot.dirty = false;
   slot.indexes.clear();
+  slot.stamps.clear();
+  for (const std::string &file : slot.program->files)
+    if (m_Documents.FindPath(file) == nullptr)
+      slot.stamps.emplace_back(file, CDocuments::Stamp(file));
   Publish(main, slot);
   lap("publish");
   CompleteProgram(*slot.program);
@@ -593,7 +615,12 @@ CServer::CSlot *CServer::ReadySlot(const std::string &path) {
     if (found == m_Slots.end())
       return nullptr;
   }
-  if ((found->second.dirty || !found->second.program) && !Check(main, found->second, nullptr))
+  CSlot &slot = found->second;
+  if (!slot.dirty)
+    for (const auto &[file, stamp] : slot.stamps)
+      if (m_Documents.FindPath(file) == nullptr && CDocuments::Stamp(file) != stamp)
+        slot.dirty = true;
+  if ((slot.dirty || !slot.program) && !Check(main, slot, nullptr))
     return nullptr;
   // The check may have handed the file to another program.
   found = m_Slots.find(MainOf(path));

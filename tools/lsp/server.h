@@ -29,6 +29,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace lsp {
 
@@ -68,6 +70,9 @@ private:
     /// What was last published for each file no editor has open.
     std::map<std::string, std::vector<CDiagnostic>> shown;
     std::map<std::string, std::unique_ptr<CFileIndex>> indexes;
+    /// The files the build read from disk (no buffer standing in), as they
+    /// were after it: a change there, by whatever program, outdates it.
+    std::vector<std::pair<std::string, CDiskStamp>> stamps;
   };
 
   void Handle(CIncoming message);
@@ -114,6 +119,8 @@ private:
   /// The workspace program of each file asked about, until files change.
   std::map<std::string, std::string> m_WorkspaceMains;
   bool m_PrepareRename = false;
+  /// Whether the client watches files for the server when asked to.
+  bool m_WatchFiles = false;
 };
 
 } // namespace lsp

@@ -1,8 +1,9 @@
 """lsp_client.py - Talks to ferrox-lsp over a pipe, for the tests and the benchmark.
 
 Client(program) starts the server; request() sends a request and returns its
-response, skipping (and keeping) the notifications that come before it;
-notify() sends a notification; wait_for() waits for a notification.
+response, skipping (and keeping) the notifications and the server's own
+requests that come before it; notify() sends a notification; wait_for()
+waits for a notification or a request of the server.
 """
 
 import json
@@ -85,7 +86,7 @@ class Client:
     def response(self, ident, timeout=30):
         while True:
             message = self.read_message(timeout)
-            if "method" in message and "id" not in message:
+            if "method" in message:
                 self.notifications.append(message)
                 continue
             if message.get("id") == ident:
@@ -101,7 +102,7 @@ class Client:
         deadline = time.monotonic() + timeout
         while True:
             message = self.read_message(max(deadline - time.monotonic(), 0.001))
-            if "method" in message and "id" not in message:
+            if "method" in message:
                 if message["method"] == method and predicate(message.get("params")):
                     return message["params"]
                 self.notifications.append(message)

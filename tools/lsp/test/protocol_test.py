@@ -119,7 +119,11 @@ def run(server, data, scratch):
 
 def features(client, work, main_uri, lib_uri, okl_uri):
     capabilities = client.initialize(work, capabilities={
-        "textDocument": {"rename": {"prepareSupport": True}}})["capabilities"]
+        "textDocument": {"rename": {"prepareSupport": True}},
+        "workspace": {"didChangeWatchedFiles": {"dynamicRegistration": True}}})["capabilities"]
+    registration = client.wait_for("client/registerCapability")["registrations"][0]
+    check(registration["method"] == "workspace/didChangeWatchedFiles",
+          "the server asks the client to watch the sources: %s" % registration)
     check(capabilities["textDocumentSync"]["change"] == 2, "incremental sync")
     check(capabilities["renameProvider"] == {"prepareProvider": True}, "prepareRename offered")
     legend = capabilities["semanticTokensProvider"]["legend"]["tokenTypes"]
@@ -239,7 +243,8 @@ def features(client, work, main_uri, lib_uri, okl_uri):
           "semantic tokens: %s" % {k: tokens.get(k) for k in expected})
 
     # An included file no editor has open, changed on disk with no
-    # notification: its tokens are those of the new text.
+    # notification: the next request checks the program again, and the
+    # tokens are those of the new text.
     def lib_tokens():
         return client.request("textDocument/semanticTokens/full",
                               {"textDocument": {"uri": lib_uri}}).get("result", {}).get("data")
@@ -250,6 +255,7 @@ def features(client, work, main_uri, lib_uri, okl_uri):
         out.write("nop\n")
     check(lib_tokens() == [0, 0, 3, legend.index("function"), 0],
           "tokens of lib.tvh after it changed on disk")
+    check(client.diagnostics(lib_uri) == [], "lib.tvh checked again after it changed on disk")
     with open(lib_path, "w") as out:
         out.write(LIB)
 

@@ -63,53 +63,87 @@ ValueKind FindValueKind(std::string_view name) {
   return static_cast<ValueKind>(0);
 }
 
+namespace {
+
+/// The parts of an integer's text: its sign, the radix of its prefix or
+/// suffix, and the digits between them (not yet checked).
+struct CIntegerText {
+  bool negative = false;
+  std::uint64_t radix = 10;
+  std::string_view digits;
+};
+
 // integer: ["+" | "-"] ( "0x" hex-digits | digits ["b" | "o" | "d" | "h"] )
-std::optional<std::uint64_t> ParseInteger(std::string_view text, int bytes,
-                                          bool isSigned) {
+std::optional<CIntegerText> SplitInteger(std::string_view text) {
+  CIntegerText parts;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    parts.negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
   if (text.empty())
     return std::nullopt;
-  bool negative = false;
-  if (text[0] == '+' || text[0] == '-') {
-    negative = isSigned && text[0] == '-';
-    text.remove_prefix(1);
-    if (text.empty())
-      return std::nullopt;
-  }
-  std::uint64_t radix = 10;
   char last = AsciiLower(text.back());
   if (text.size() >= 2 && text[0] == '0' && AsciiLower(text[1]) == 'x') {
-    radix = 16;
+    parts.radix = 16;
     text.remove_prefix(2);
   } else if (last == 'b' || last == 'o' || last == 'd' || last == 'h') {
-    radix = last == 'b' ? 2 : last == 'o' ? 8 : last == 'd' ? 10 : 16;
+    parts.radix = last == 'b' ? 2 : last == 'o' ? 8 : last == 'd' ? 10 : 16;
     text.remove_suffix(1);
   }
   if (text.empty())
     return std::nullopt;
+  parts.digits = text;
+  return parts;
+}
+
+} // namespace
+
+std::optional<std::uint64_t> ParseInteger(std::string_view text, int bytes,
+                                          bool isSigned) {
+  std::optional<CIntegerText> parts = SplitInteger(text);
+  if (!parts)
+    return std::nullopt;
   // Unsigned arithmetic wraps exactly like the target width once the low
   // bytes are kept, so one 64-bit accumulator serves every width.
   std::uint64_t result = 0;
-  if (radix == 10) {
+  if (parts->radix == 10) {
     // Decimal digits, by far the most common, with a constant multiplier.
-    for (char c : text) {
+    for (char c : parts->digits) {
       std::uint64_t digit = static_cast<unsigned char>(c - '0');
       if (digit > 9)
         return std::nullopt;
       result = result * 10 + digit;
     }
   } else {
-    for (char c : text) {
+    for (char c : parts->digits) {
       std::uint64_t digit = static_cast<std::uint64_t>(DigitValue(c));
-      if (digit >= radix)
+      if (digit >= parts->radix)
         return std::nullopt;
-      result = result * radix + digit;
+      result = result * parts->radix + digit;
     }
   }
-  if (negative)
+  if (isSigned && parts->negative)
     result = 0 - result;
   if (bytes < 8)
     result &= (std::uint64_t{1} << (8 * bytes)) - 1;
   return result;
+}
+
+std::optional<CIntegerReading> ReadIntegerExactly(std::string_view text) {
+  std::optional<CIntegerText> parts = SplitInteger(text);
+  if (!parts)
+    return std::nullopt;
+  CIntegerReading reading;
+  reading.negative = parts->negative;
+  for (char c : parts->digits) {
+    auto digit = static_cast<std::uint64_t>(DigitValue(c));
+    if (digit >= parts->radix)
+      return std::nullopt;
+    if (reading.magnitude > (UINT64_MAX - digit) / parts->radix)
+      reading.overflow = true;
+    reading.magnitude = reading.magnitude * parts->radix + digit;
+  }
+  return reading;
 }
 
 std::int64_t TruncateToInt64(double value) {

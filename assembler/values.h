@@ -134,6 +134,17 @@ std::uint64_t ValueSize(std::int32_t kind, const CParameter &parameter);
 std::optional<std::uint64_t> ParseInteger(std::string_view text, int bytes,
                                           bool isSigned);
 
+/// A number's text read as an integer of unlimited width, by the rules of
+/// ParseInteger: its sign and magnitude, and whether the magnitude needs
+/// more than 64 bits (it then holds the low 64). Empty on a malformed text.
+/// For tools that tell when a kind changes a number.
+struct CIntegerReading {
+  std::uint64_t magnitude = 0;
+  bool negative = false;
+  bool overflow = false;
+};
+std::optional<CIntegerReading> ReadIntegerExactly(std::string_view text);
+
 /// A floating value truncated toward zero into 64 bits, saturating at the
 /// ends of the range; NaN gives 0.
 std::int64_t TruncateToInt64(double value);

@@ -13,46 +13,6 @@ namespace lsp {
 
 namespace {
 
-/// A number read as an integer of unlimited width: its magnitude (when it
-/// fits 64 bits) and sign. Nothing when the text is no integer.
-struct CInteger {
-  std::uint64_t magnitude = 0;
-  bool negative = false;
-  bool overflow = false;
-};
-
-std::optional<CInteger> ReadInteger(std::string_view text) {
-  CInteger value;
-  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-    value.negative = text[0] == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty())
-    return std::nullopt;
-  unsigned radix = 10;
-  char last = static_cast<char>(text.back() | 0x20);
-  if (text.size() >= 2 && text[0] == '0' && (text[1] | 0x20) == 'x') {
-    radix = 16;
-    text.remove_prefix(2);
-  } else if (last == 'b' || last == 'o' || last == 'd' || last == 'h') {
-    radix = last == 'b' ? 2 : last == 'o' ? 8 : last == 'd' ? 10 : 16;
-    text.remove_suffix(1);
-  }
-  if (text.empty())
-    return std::nullopt;
-  for (char c : text) {
-    unsigned digit = c >= '0' && c <= '9'   ? unsigned(c - '0')
-                     : (c | 0x20) >= 'a' && (c | 0x20) <= 'z' ? unsigned((c | 0x20) - 'a' + 10)
-                                                               : 99;
-    if (digit >= radix)
-      return std::nullopt;
-    if (value.magnitude > (UINT64_MAX - digit) / radix)
-      value.overflow = true;
-    value.magnitude = value.magnitude * radix + digit;
-  }
-  return value;
-}
-
 /// The bits EncodeNumber writes for `text` in `kind`.
 std::uint64_t Encoded(std::string_view text, std::int32_t kind) {
   std::uint64_t bits = 0;
@@ -98,14 +58,14 @@ std::optional<std::string> KindChangesNumber(std::string_view text, std::int32_t
     return std::nullopt;
   enum class Change { None, NoInteger, Sign, Width } change = Change::None;
   unsigned bits = 8u * info.width;
-  std::optional<CInteger> integer = ReadInteger(text);
+  std::optional<CIntegerReading> integer = ReadIntegerExactly(text);
   if (!integer) {
     double real = ParseDouble(text);
     bool huge = std::fabs(real) >= 18446744073709551616.0;
     if (std::isnan(real) || std::isinf(real) || real != std::trunc(real))
       change = Change::NoInteger;
     else
-      integer = CInteger{huge ? 0 : static_cast<std::uint64_t>(std::fabs(real)), real < 0, huge};
+      integer = CIntegerReading{huge ? 0 : static_cast<std::uint64_t>(std::fabs(real)), real < 0, huge};
   }
   if (integer && integer->negative && !info.isSigned && integer->magnitude != 0) {
     change = Change::Sign;
